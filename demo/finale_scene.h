@@ -1,0 +1,5 @@
+#pragma once
+
+void buildFinaleScene();
+void updateFinaleScene(float timeStep, float t);
+void renderFinaleScene(float t);

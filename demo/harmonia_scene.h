@@ -1,0 +1,5 @@
+#pragma once
+
+void buildHarmoniaScene();
+void updateHarmoniaScene(float t);
+void renderHarmoniaScene();

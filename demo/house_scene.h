@@ -1,0 +1,6 @@
+#pragma once
+
+void buildHouseScene();
+void updateHouseScene(float t);
+void renderHouseScene();
+void freeHouseScene();

@@ -1,0 +1,67 @@
+#include "demo/main_loop.h"
+
+#include <dxerr.h>
+
+#include "demo/timeline.h"
+
+namespace {
+
+void lookUp(HRESULT hr) {
+    if (FAILED(hr)) {
+        DXGetErrorDescriptionA(hr);
+    }
+}
+
+} // namespace
+
+float demoTimeAt(unsigned positionMs) {
+    return static_cast<float>(static_cast<double>(positionMs) * static_cast<double>(0.001f));
+}
+
+FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Channel* music,
+                     LoopClock& clock, SpectrumData& spectrum) {
+    const D3DVIEWPORT9 whole = {0, 0, window.settings.width, window.settings.height, 0.0f, 10.0f};
+    device->SetViewport(&whole);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0, 0.0f, 0);
+
+    const D3DVIEWPORT9 letterbox = window.letterboxViewport();
+    lookUp(device->SetViewport(&letterbox));
+
+    const DWORD now = timeGetTime();
+    const DWORD delta = now - clock.previousFrame;
+    const DWORD elapsed = now - clock.start;
+    clock.previousFrame = now;
+
+    unsigned position = 0;
+    if (music != nullptr) {
+        music->getPosition(&position, FMOD_TIMEUNIT_MS);
+    }
+    clock.accumulator += delta;
+    currentSpectrumRow = spectrum.row(position);
+
+    if (elapsed >= runLengthMs) {
+        CloseWindow(window.window);
+        window.quit = true;
+    }
+
+    lookUp(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
+
+    FrameReport report = {0, demoTimeAt(position)};
+    if (clock.accumulator >= 50) {
+        const DWORD n = clock.accumulator / 50;
+        for (DWORD i = 0; i < n; ++i) {
+            updateDemo(report.t);
+            clock.accumulator -= 50;
+            ++report.updates;
+        }
+    }
+    renderDemo(report.t);
+    lookUp(device->Present(nullptr, nullptr, nullptr, nullptr));
+
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return report;
+}

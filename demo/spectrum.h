@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The spectrum row (64 floats) of the current frame; the scenes read bins through it.
+extern float* currentSpectrumRow;
+
+// The precomputed spectrum of the music: 64 floats for every 50 ms, read whole at start-up.
+class SpectrumData {
+public:
+    static constexpr size_t binsPerRow = 64;
+    static constexpr unsigned msPerRow = 50;
+
+    // Reads raw little-endian floats. A file that does not open, or holds less than one whole
+    // row, gives a single row of zeros; a trailing partial row is not used.
+    static SpectrumData load(const std::string& path);
+
+    size_t rowCount() const { return values.size() / binsPerRow; }
+    // The row for a music position in milliseconds; positions past the last row use the last
+    // row, so nothing reads outside the data.
+    float* row(unsigned positionMs);
+
+private:
+    std::vector<float> values;
+};

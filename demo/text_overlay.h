@@ -1,0 +1,4 @@
+#pragma once
+
+void buildTextOverlay();
+void renderTextOverlay(int line, int mode);

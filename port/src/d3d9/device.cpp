@@ -1,0 +1,277 @@
+#include "d3d9/device.h"
+
+#include <algorithm>
+
+#include <port_testing.h>
+
+namespace port::d3d9 {
+
+namespace {
+
+// Direct3D's render-state defaults for a device with an automatic depth buffer.
+void setDefaultRenderStates(std::array<DWORD, 256>& rs, bool depthBuffer) {
+    rs.fill(0);
+    rs[D3DRS_ZENABLE] = depthBuffer ? D3DZB_TRUE : D3DZB_FALSE;
+    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
+    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+    rs[D3DRS_ZWRITEENABLE] = TRUE;
+    rs[D3DRS_LASTPIXEL] = TRUE;
+    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
+    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_STENCILMASK] = 0xFFFFFFFF;
+    rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFF;
+    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
+    rs[D3DRS_LIGHTING] = TRUE;
+    rs[D3DRS_POINTSIZE] = 0x3F800000; // 1.0f
+    rs[D3DRS_COLORWRITEENABLE] = 0xF;
+    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+    rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
+    rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+    rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+}
+
+} // namespace
+
+Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp) {
+    win32::WindowRecord* record = win32::findWindow(hwnd);
+    if (record == nullptr || !record->sdl) {
+        return nullptr;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GLContext context = SDL_GL_CreateContext(record->sdl.get());
+    if (context == nullptr) {
+        SDL_Log("OpenGL 3.3 core context could not be created: %s", SDL_GetError());
+        return nullptr;
+    }
+    if (epoxy_gl_version() < 33) {
+        SDL_GL_DeleteContext(context);
+        return nullptr;
+    }
+
+    auto* device = new Device;
+    device->hwnd = hwnd;
+    device->window = record->sdl;
+    device->context = context;
+    device->flags = behaviorFlags;
+    device->params = pp;
+    if (device->params.BackBufferWidth == 0 || device->params.BackBufferHeight == 0) {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(record->sdl.get(), &w, &h);
+        device->params.BackBufferWidth = static_cast<UINT>(w);
+        device->params.BackBufferHeight = static_cast<UINT>(h);
+    }
+    if (device->params.BackBufferFormat == D3DFMT_UNKNOWN) {
+        device->params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    }
+    SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+
+    const GLsizei w = static_cast<GLsizei>(device->params.BackBufferWidth);
+    const GLsizei h = static_cast<GLsizei>(device->params.BackBufferHeight);
+    glGenTextures(1, &device->backBufferColor);
+    glBindTexture(GL_TEXTURE_2D, device->backBufferColor);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glGenRenderbuffers(1, &device->backBufferDepth);
+    glBindRenderbuffer(GL_RENDERBUFFER, device->backBufferDepth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
+    glGenFramebuffers(1, &device->backBufferFbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, device->backBufferFbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                           device->backBufferColor, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              device->backBufferDepth);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        device->Release();
+        return nullptr;
+    }
+    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+
+    setDefaultRenderStates(device->renderStates, pp.EnableAutoDepthStencil != FALSE);
+    device->viewport = {0, 0, device->params.BackBufferWidth, device->params.BackBufferHeight,
+                        0.0f, 1.0f};
+    device->applyViewport();
+    return device;
+}
+
+Device::~Device() {
+    if (makeCurrent()) {
+        glDeleteFramebuffers(1, &backBufferFbo);
+        glDeleteRenderbuffers(1, &backBufferDepth);
+        glDeleteTextures(1, &backBufferColor);
+    }
+    if (context != nullptr) {
+        SDL_GL_MakeCurrent(window.get(), nullptr);
+        SDL_GL_DeleteContext(context);
+    }
+}
+
+ULONG Device::AddRef() { return ++references; }
+
+ULONG Device::Release() {
+    const ULONG left = --references;
+    if (left == 0) {
+        delete this;
+    }
+    return left;
+}
+
+bool Device::makeCurrent() {
+    if (context == nullptr) {
+        return false;
+    }
+    if (SDL_GL_GetCurrentContext() != context) {
+        return SDL_GL_MakeCurrent(window.get(), context) == 0;
+    }
+    return true;
+}
+
+void Device::applyViewport() {
+    glViewport(static_cast<GLint>(viewport.X), static_cast<GLint>(viewport.Y),
+               static_cast<GLsizei>(viewport.Width), static_cast<GLsizei>(viewport.Height));
+    glDepthRange(std::clamp(viewport.MinZ, 0.0f, 1.0f), std::clamp(viewport.MaxZ, 0.0f, 1.0f));
+}
+
+HRESULT Device::SetViewport(const D3DVIEWPORT9* vp) {
+    if (vp == nullptr || !makeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    viewport = *vp;
+    applyViewport();
+    return D3D_OK;
+}
+
+HRESULT Device::GetViewport(D3DVIEWPORT9* vp) {
+    if (vp == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *vp = viewport;
+    return D3D_OK;
+}
+
+HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCOLOR color,
+                      float z, DWORD stencil) {
+    if ((count != 0 && rects == nullptr) || !makeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backBufferFbo);
+    glEnable(GL_SCISSOR_TEST);
+    GLbitfield mask = 0;
+    if (clearFlags & D3DCLEAR_TARGET) {
+        glClearColor(((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f,
+                     (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (clearFlags & D3DCLEAR_ZBUFFER) {
+        glClearDepth(std::clamp(z, 0.0f, 1.0f));
+        glDepthMask(GL_TRUE);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (clearFlags & D3DCLEAR_STENCIL) {
+        glClearStencil(static_cast<GLint>(stencil & 0xff));
+        glStencilMask(0xFF);
+        mask |= GL_STENCIL_BUFFER_BIT;
+    }
+    // A clear covers the viewport, or the given rectangles inside it.
+    const auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
+        const LONG vx1 = static_cast<LONG>(viewport.X), vy1 = static_cast<LONG>(viewport.Y);
+        const LONG vx2 = vx1 + static_cast<LONG>(viewport.Width);
+        const LONG vy2 = vy1 + static_cast<LONG>(viewport.Height);
+        x1 = std::max(x1, vx1), y1 = std::max(y1, vy1), x2 = std::min(x2, vx2), y2 = std::min(y2, vy2);
+        if (x2 > x1 && y2 > y1) {
+            glScissor(x1, y1, x2 - x1, y2 - y1);
+            glClear(mask);
+        }
+    };
+    if (count == 0) {
+        clearRect(0, 0, INT32_MAX, INT32_MAX);
+    } else {
+        for (DWORD i = 0; i < count; ++i) {
+            clearRect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
+        }
+    }
+    glDisable(GL_SCISSOR_TEST);
+    return D3D_OK;
+}
+
+HRESULT Device::BeginScene() {
+    if (inScene) {
+        return D3DERR_INVALIDCALL;
+    }
+    inScene = true;
+    return D3D_OK;
+}
+
+HRESULT Device::EndScene() {
+    if (!inScene) {
+        return D3DERR_INVALIDCALL;
+    }
+    inScene = false;
+    return D3D_OK;
+}
+
+HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
+    // The window may have been closed while the frame was drawn: nothing to show it on.
+    if (win32::findWindow(hwnd) == nullptr) {
+        return D3DERR_DEVICELOST;
+    }
+    if (!makeCurrent()) {
+        return D3DERR_DEVICELOST;
+    }
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window.get(), &dw, &dh);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBufferFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBlitFramebuffer(0, 0, static_cast<GLint>(params.BackBufferWidth),
+                      static_cast<GLint>(params.BackBufferHeight), 0, dh, dw, 0,
+                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    SDL_GL_SwapWindow(window.get());
+    glBindFramebuffer(GL_FRAMEBUFFER, backBufferFbo);
+    ++presents;
+    return D3D_OK;
+}
+
+HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    if (state >= renderStates.size()) {
+        return D3DERR_INVALIDCALL;
+    }
+    renderStates[state] = value;
+    return D3D_OK;
+}
+
+HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
+    if (state >= renderStates.size() || value == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *value = renderStates[state];
+    return D3D_OK;
+}
+
+} // namespace port::d3d9
+
+unsigned port::testing::presentCount(IDirect3DDevice9* device) {
+    return static_cast<port::d3d9::Device*>(device)->presentCount();
+}
+
+DWORD port::testing::deviceBehaviorFlags(IDirect3DDevice9* device) {
+    return static_cast<port::d3d9::Device*>(device)->behaviorFlags();
+}
+
+D3DPRESENT_PARAMETERS port::testing::devicePresentParameters(IDirect3DDevice9* device) {
+    return static_cast<port::d3d9::Device*>(device)->presentParameters();
+}

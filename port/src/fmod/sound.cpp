@@ -1,0 +1,237 @@
+// The sound library on SDL audio and libmpg123. A stream is decoded as it plays, inside the
+// audio callback. The channel position is what is being heard: the frames the device had
+// consumed when it last asked for more, plus the time since, on a monotonic clock, so it
+// advances smoothly between callbacks and never goes backwards. Without an audio device the
+// position follows the port's clock alone. A stream that has played to its end leaves its
+// channel invalid, as a finished one-shot channel is.
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include <SDL.h>
+#include <fmod.hpp>
+#include <mpg123.h>
+#include <windows.h>
+
+struct FMOD::Sound::Stream {
+    mpg123_handle* decoder = nullptr;
+    long rate = 0;
+    uint64_t lengthFrames = 0;
+
+    ~Stream() {
+        if (decoder != nullptr) {
+            mpg123_close(decoder);
+            mpg123_delete(decoder);
+        }
+    }
+};
+
+struct FMOD::System::Output {
+    Sound::Stream* stream = nullptr;
+    SDL_AudioDeviceID device = 0;
+    DWORD clockStart = 0; // without an audio device
+
+    // Written by the audio callback, read under the device lock.
+    uint64_t framesBeforeCallback = 0;
+    uint64_t framesInCallback = 0;
+    int64_t callbackMicros = -1;
+    bool finished = false;
+
+    unsigned lastReported = 0; // main thread only
+
+    ~Output() {
+        if (device != 0) {
+            SDL_CloseAudioDevice(device);
+        }
+    }
+};
+
+namespace {
+
+constexpr int outputChannels = 2;
+
+int64_t nowMicros() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SDLCALL fill(void* userdata, Uint8* buffer, int length) {
+    auto* out = static_cast<FMOD::System::Output*>(userdata);
+    size_t done = 0;
+    if (!out->finished) {
+        size_t got = 0;
+        while (done < static_cast<size_t>(length)) {
+            const int err = mpg123_read(out->stream->decoder, buffer + done,
+                                        static_cast<size_t>(length) - done, &got);
+            done += got;
+            if (err == MPG123_DONE || (err != MPG123_OK && err != MPG123_NEW_FORMAT) ||
+                (got == 0 && err != MPG123_NEW_FORMAT)) {
+                break;
+            }
+        }
+    }
+    std::memset(buffer + done, 0, static_cast<size_t>(length) - done);
+    const uint64_t frames = done / (sizeof(int16_t) * outputChannels);
+    out->framesBeforeCallback += out->framesInCallback;
+    out->framesInCallback = frames;
+    out->callbackMicros = nowMicros();
+    // The device has played everything once a callback finds nothing more to give.
+    if (frames == 0 && done == 0) {
+        out->finished = true;
+    }
+}
+
+} // namespace
+
+FMOD_RESULT FMOD_System_Create(FMOD::System** system) {
+    if (system == nullptr) {
+        return FMOD_ERR_INVALID_PARAM;
+    }
+    *system = new FMOD::System;
+    return FMOD_OK;
+}
+
+namespace FMOD {
+
+System::~System() { delete output; }
+
+FMOD_RESULT System::init(int maxChannels, FMOD_INITFLAGS, void*) {
+    if (maxChannels < 1) {
+        return FMOD_ERR_INVALID_PARAM;
+    }
+    initialised = true;
+    return FMOD_OK;
+}
+
+FMOD_RESULT System::createStream(const char* name, FMOD_MODE, FMOD_CREATESOUNDEXINFO*,
+                                 Sound** sound) {
+    if (sound == nullptr || name == nullptr) {
+        return FMOD_ERR_INVALID_PARAM;
+    }
+    *sound = nullptr;
+    if (!initialised) {
+        return FMOD_ERR_INITIALIZATION;
+    }
+    auto* stream = new Sound::Stream;
+    int err = MPG123_OK;
+    stream->decoder = mpg123_new(nullptr, &err);
+    if (stream->decoder == nullptr) {
+        delete stream;
+        return FMOD_ERR_INITIALIZATION;
+    }
+    mpg123_param(stream->decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    if (mpg123_open(stream->decoder, name) != MPG123_OK) {
+        delete stream;
+        return FMOD_ERR_FILE_NOTFOUND;
+    }
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(stream->decoder, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        mpg123_scan(stream->decoder) != MPG123_OK) {
+        delete stream;
+        return FMOD_ERR_FORMAT;
+    }
+    mpg123_format_none(stream->decoder);
+    mpg123_format(stream->decoder, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    const off_t length = mpg123_length(stream->decoder);
+    stream->rate = rate;
+    stream->lengthFrames = length > 0 ? static_cast<uint64_t>(length) : 0;
+    *sound = new Sound(stream);
+    return FMOD_OK;
+}
+
+FMOD_RESULT System::playSound(FMOD_CHANNELINDEX, Sound* sound, bool paused, Channel** channel) {
+    if (channel != nullptr) {
+        *channel = nullptr;
+    }
+    if (sound == nullptr || channel == nullptr) {
+        return FMOD_ERR_INVALID_PARAM;
+    }
+    // One channel: a new sound replaces whatever played before.
+    delete output;
+    output = new Output;
+    output->stream = sound->stream;
+    mpg123_seek(sound->stream->decoder, 0, SEEK_SET);
+
+    if (SDL_WasInit(SDL_INIT_AUDIO) != 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        SDL_AudioSpec want = {};
+        want.freq = static_cast<int>(sound->stream->rate);
+        want.format = AUDIO_S16SYS;
+        want.channels = outputChannels;
+        want.samples = 1024;
+        want.callback = fill;
+        want.userdata = output;
+        output->device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    }
+    output->clockStart = timeGetTime();
+    if (output->device != 0 && !paused) {
+        SDL_PauseAudioDevice(output->device, 0);
+    }
+    *channel = new Channel(output);
+    return FMOD_OK;
+}
+
+FMOD_RESULT System::release() {
+    delete this;
+    return FMOD_OK;
+}
+
+FMOD_RESULT Sound::getLength(unsigned int* length, FMOD_TIMEUNIT unit) {
+    if (length == nullptr) {
+        return FMOD_ERR_INVALID_PARAM;
+    }
+    *length = unit == FMOD_TIMEUNIT_PCM
+                  ? static_cast<unsigned>(stream->lengthFrames)
+                  : static_cast<unsigned>(stream->lengthFrames * 1000 / static_cast<uint64_t>(stream->rate));
+    return FMOD_OK;
+}
+
+Sound::~Sound() { delete stream; }
+
+FMOD_RESULT Sound::release() {
+    delete this;
+    return FMOD_OK;
+}
+
+FMOD_RESULT Channel::getPosition(unsigned int* position, FMOD_TIMEUNIT unit) {
+    if (position == nullptr || unit != FMOD_TIMEUNIT_MS) {
+        return FMOD_ERR_INVALID_PARAM;
+    }
+    const uint64_t rate = static_cast<uint64_t>(output->stream->rate);
+    uint64_t micros = 0;
+    bool finished = false;
+    if (output->device != 0) {
+        SDL_LockAudioDevice(output->device);
+        const uint64_t before = output->framesBeforeCallback;
+        const uint64_t inBuffer = output->framesInCallback;
+        const int64_t at = output->callbackMicros;
+        finished = output->finished;
+        SDL_UnlockAudioDevice(output->device);
+        if (at >= 0) {
+            const uint64_t bufferMicros = inBuffer * 1000000 / rate;
+            const uint64_t since = static_cast<uint64_t>(std::max<int64_t>(0, nowMicros() - at));
+            micros = before * 1000000 / rate + std::min(since, bufferMicros);
+        }
+    } else {
+        micros = static_cast<uint64_t>(timeGetTime() - output->clockStart) * 1000;
+        finished = micros >= output->stream->lengthFrames * 1000000 / rate;
+    }
+    if (finished) {
+        return FMOD_ERR_INVALID_HANDLE;
+    }
+    output->lastReported = std::max(output->lastReported, static_cast<unsigned>(micros / 1000));
+    *position = output->lastReported;
+    return FMOD_OK;
+}
+
+FMOD_RESULT Channel::isPlaying(bool* playing) {
+    if (playing == nullptr) {
+        return FMOD_ERR_INVALID_PARAM;
+    }
+    unsigned position = 0;
+    *playing = getPosition(&position, FMOD_TIMEUNIT_MS) == FMOD_OK;
+    return FMOD_OK;
+}
+
+} // namespace FMOD

