@@ -10,4 +10,4 @@ bash "$root/scripts/build.sh" build
 (cd "$root/build" && ctest --output-on-failure -j "$jobs")
 
 bash "$root/scripts/build.sh" build-asan -DVELMO_SANITIZE=ON -DVELMO_BENCH=OFF
-(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" -LE slow)
+(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" -LE e2e)

@@ -4,6 +4,8 @@
 
 #include <port_testing.h>
 
+#include "trace.h"
+
 namespace port::d3d9 {
 
 namespace {
@@ -243,6 +245,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     SDL_GL_SwapWindow(window.get());
     glBindFramebuffer(GL_FRAMEBUFFER, backBufferFbo);
     ++presents;
+    port::trace("present %u", presents);
     return D3D_OK;
 }
 

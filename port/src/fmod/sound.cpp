@@ -14,6 +14,8 @@
 #include <mpg123.h>
 #include <windows.h>
 
+#include "trace.h"
+
 struct FMOD::Sound::Stream {
     mpg123_handle* decoder = nullptr;
     long rate = 0;
@@ -222,6 +224,9 @@ FMOD_RESULT Channel::getPosition(unsigned int* position, FMOD_TIMEUNIT unit) {
     }
     output->lastReported = std::max(output->lastReported, static_cast<unsigned>(micros / 1000));
     *position = output->lastReported;
+    if (port::tracing()) {
+        port::trace("position %u", *position);
+    }
     return FMOD_OK;
 }
 
