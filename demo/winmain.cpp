@@ -27,6 +27,8 @@ struct Music {
 };
 Music music;
 SpectrumData* spectrum = nullptr;
+// The spectrum row until the first frame picks one; nothing reads it.
+float firstSpectrumRow[SpectrumData::binsPerRow];
 
 void registerTweakables() {
     const struct {
@@ -66,7 +68,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     music.system->createStream("data/corvena (short version) 192kbps.mp3",
                                FMOD_2D | FMOD_SOFTWARE, nullptr, &music.stream);
 
-    currentSpectrumRow = new float[SpectrumData::binsPerRow];
+    currentSpectrumRow = firstSpectrumRow;
     loadDemo();
     IDirect3DDevice9* device = velmo::Device::instance()->state->device;
     spectrum = new SpectrumData(SpectrumData::load("data/mirel.vek"));

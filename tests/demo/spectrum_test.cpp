@@ -14,7 +14,9 @@ SpectrumData fileWithRows(const ScratchDir& dir, size_t rows, size_t trailingByt
         values[i] = static_cast<float>(i / 64);
     }
     std::vector<char> bytes(values.size() * 4 + trailingBytes, 0x7f);
-    std::memcpy(bytes.data(), values.data(), values.size() * 4);
+    if (!values.empty()) {
+        std::memcpy(bytes.data(), values.data(), values.size() * 4);
+    }
     writeFile(dir.file("s.vek"), bytes.data(), bytes.size());
     return SpectrumData::load(dir.file("s.vek"));
 }

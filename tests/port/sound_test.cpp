@@ -17,6 +17,14 @@ struct Playing {
     FMOD_RESULT played = FMOD_OK;
 };
 
+// Stops the output first: the audio callback reads the stream until then.
+void release(Playing& p) {
+    p.system->release();
+    if (p.sound != nullptr) {
+        p.sound->release();
+    }
+}
+
 Playing play(const std::string& path) {
     Playing p;
     FMOD_System_Create(&p.system);
@@ -56,7 +64,7 @@ TEST(Sound, StreamPositionAdvancesSmoothlyAndEndsWithTheStream) {
     unsigned position = 0;
     EXPECT_NE(p.channel->getPosition(&position, FMOD_TIMEUNIT_MS), FMOD_OK);
     EXPECT_EQ(position, 0u);
-    p.system->release();
+    release(p);
 }
 
 TEST(Sound, MissingOrUndecodableFilesGiveNoChannel) {
@@ -69,7 +77,7 @@ TEST(Sound, MissingOrUndecodableFilesGiveNoChannel) {
         EXPECT_EQ(p.sound, nullptr);
         EXPECT_NE(p.played, FMOD_OK);
         EXPECT_EQ(p.channel, nullptr);
-        p.system->release();
+        release(p);
     }
 }
 
@@ -91,7 +99,7 @@ TEST(Sound, WithoutAnAudioDeviceThePositionFollowsTheClock) {
     now += 2000;
     EXPECT_NE(p.channel->getPosition(&position, FMOD_TIMEUNIT_MS), FMOD_OK);
     port::testing::setClock({});
-    p.system->release();
+    release(p);
 }
 
 } // namespace

@@ -41,11 +41,13 @@ struct FMOD::System::Output {
     bool finished = false;
 
     unsigned lastReported = 0; // main thread only
+    FMOD::Channel* channel = nullptr; // handed out by playSound, owned here
 
     ~Output() {
         if (device != 0) {
             SDL_CloseAudioDevice(device);
         }
+        delete channel;
     }
 };
 
@@ -170,7 +172,8 @@ FMOD_RESULT System::playSound(FMOD_CHANNELINDEX, Sound* sound, bool paused, Chan
     if (output->device != 0 && !paused) {
         SDL_PauseAudioDevice(output->device, 0);
     }
-    *channel = new Channel(output);
+    output->channel = new Channel(output);
+    *channel = output->channel;
     return FMOD_OK;
 }
 

@@ -1,6 +1,5 @@
 // Window classes and windows. Top-level windows are SDL windows (with OpenGL support, so a
 // device can draw into them); child windows are records the parent draws.
-#include <cstdlib>
 #include <map>
 
 #include <port_testing.h>
@@ -45,10 +44,13 @@ bool ensureVideo() {
     static int started = -1;
     if (started < 0) {
         started = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0 ? 1 : 0;
+        // SDL is not shut down at exit: the windows left in the window table are destroyed
+        // with it (which also restores a changed display mode), and the GL driver stays
+        // loaded until the process ends.
         if (started == 0) {
             SDL_Log("video could not start: %s", SDL_GetError());
         } else {
-            std::atexit(SDL_Quit);
+            SDL_GL_LoadLibrary(nullptr); // held for the whole process
         }
     }
     return started == 1;
