@@ -39,4 +39,27 @@ bool isFullscreen(HWND window);
 void pressKey(HWND window, WPARAM virtualKey);
 void clickClose(HWND window);
 
+// Pushes SDL mouse events at client coordinates of a top-level window: a left click (button
+// down and up), or wheel notches (positive away from the user).
+void click(HWND window, int x, int y);
+void turnWheel(HWND window, int x, int y, int notches);
+
+// Called whenever GetMessageA is about to wait for input, with the window it reads for: the
+// moment a user would act, so a test can inspect a modal loop's windows and push input.
+// An empty handler removes it.
+using WaitHandler = std::function<void(HWND window)>;
+void setWaitHandler(WaitHandler handler);
+
+// Draws a top-level window's controls as the port shows them and reads the picture back:
+// width * height pixels, 0xAARRGGBB, top row first. Empty when the window cannot be drawn.
+std::vector<uint32_t> windowPixels(HWND window, int& width, int& height);
+
+// Replaces the display modes that Direct3D reports for adapter 0; an empty optional
+// restores the display's own.
+void setAdapterModes(std::optional<std::vector<D3DDISPLAYMODE>> modes);
+
+// The pixels of a texture level as the GPU holds them, top row first, in the level's format;
+// empty when the level does not exist or the device has gone.
+std::vector<unsigned char> textureLevelPixels(IDirect3DTexture9* texture, UINT level);
+
 } // namespace port::testing

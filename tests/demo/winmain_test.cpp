@@ -9,6 +9,14 @@
 
 namespace {
 
+// Presses Enter on the start-up window as soon as it waits for the user: "start" has the focus.
+struct PressStart {
+    PressStart() {
+        port::testing::setWaitHandler([](HWND w) { port::testing::pressKey(w, VK_RETURN); });
+    }
+    ~PressStart() { port::testing::setWaitHandler({}); }
+};
+
 struct FailureCase {
     const char* name;
     void (*arrange)();
@@ -23,6 +31,7 @@ TEST_P(StartupFailure, EndsWithoutLoading) {
     const FailureCase c = GetParam();
     c.arrange();
     MessageBoxRecorder boxes;
+    PressStart user;
     EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
 
     velmo::DeviceState* state = velmo::Device::instance()->state;
@@ -58,6 +67,7 @@ TEST(Run, WithoutDataEndsAfterTheRunLength) {
     DWORD now = 5000;
     port::testing::setClock([&now] { return now += 1000; });
     MessageBoxRecorder boxes;
+    PressStart user;
 
     EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
 

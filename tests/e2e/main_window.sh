@@ -11,6 +11,9 @@ mkdir -p "$out"
 start_program() {
     VELMO_PORT_TRACE="$out/$1.trace" "$exe" >"$out/$1.log" 2>&1 &
     pid=$!
+    dialog=$(wait_window "vek" 20) || fail "$1: no start-up window"
+    sleep 0.5
+    xdotool key --window "$dialog" Return
     window=$(wait_window "velmo 08" 20) || fail "$1: no main window"
 }
 

@@ -31,12 +31,13 @@ TEST_P(Letterbox, IsTheLargestCentredRectangleOfTheAspect) {
 }
 
 // The single-precision aspect truncates: 640 / 1.7777778 is just below 360.
-INSTANTIATE_TEST_SUITE_P(Cases, Letterbox,
-                         ::testing::Values(LetterboxCase{640, 480, 16.0f / 9.0f, 0, 60, 640, 359},
-                                           LetterboxCase{1280, 1024, 16.0f / 9.0f, 0, 152, 1280, 719},
-                                           LetterboxCase{2560, 1080, 16.0f / 9.0f, 320, 0, 1920, 1080},
-                                           LetterboxCase{640, 480, 4.0f / 3.0f, 0, 0, 640, 479},
-                                           LetterboxCase{480, 640, 0.75f, 0, 0, 480, 640}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Letterbox,
+    ::testing::Values(LetterboxCase{640, 480, 16.0f / 9.0f, 0, 60, 640, 359},
+                      LetterboxCase{1280, 1024, 16.0f / 9.0f, 0, 152, 1280, 719},
+                      LetterboxCase{2560, 1080, 16.0f / 9.0f, 320, 0, 1920, 1080},
+                      LetterboxCase{640, 480, 4.0f / 3.0f, 0, 0, 640, 479},
+                      LetterboxCase{480, 640, 0.75f, 0, 0, 480, 640}));
 
 using MainWindow = EngineTest;
 
@@ -45,7 +46,8 @@ TEST_F(MainWindow, InitOpensAShownWindowWithAWindowedDevice) {
     ASSERT_TRUE(IsWindow(w.window));
     EXPECT_FALSE(w.quit);
     EXPECT_EQ(reinterpret_cast<velmo::Window*>(GetWindowLongA(w.window, GWL_USERDATA)), &w);
-    EXPECT_EQ(port::testing::deviceBehaviorFlags(device), DWORD(D3DCREATE_HARDWARE_VERTEXPROCESSING));
+    EXPECT_EQ(port::testing::deviceBehaviorFlags(device),
+              DWORD(D3DCREATE_HARDWARE_VERTEXPROCESSING));
     const D3DPRESENT_PARAMETERS pp = port::testing::devicePresentParameters(device);
     EXPECT_EQ(pp.BackBufferWidth, 640u);
     EXPECT_EQ(pp.BackBufferHeight, 480u);
@@ -130,7 +132,8 @@ TEST(MainWindowCreation, HardwareVertexProcessingFailureFallsBackToSoftware) {
     velmo::DisplaySettings s{640, 480, 32, false, "velmo 08", 16.0f / 9.0f};
     ASSERT_TRUE(engine.init(s));
     IDirect3DDevice9* device = velmo::Device::instance()->state->device;
-    EXPECT_EQ(port::testing::deviceBehaviorFlags(device), DWORD(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
+    EXPECT_EQ(port::testing::deviceBehaviorFlags(device),
+              DWORD(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
     velmo::Device::instance()->state->releaseAll();
 }
 

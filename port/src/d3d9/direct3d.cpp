@@ -1,4 +1,5 @@
 // The Direct3D object: the display modes of adapter 0 and device creation.
+#include <optional>
 #include <vector>
 
 #include <port_testing.h>
@@ -10,6 +11,7 @@ namespace {
 struct Failures {
     bool direct3DCreate = false;
     port::testing::DeviceFailure device = port::testing::DeviceFailure::None;
+    std::optional<std::vector<D3DDISPLAYMODE>> modes; // a test's modes in place of the display's
 };
 
 Failures& failures() {
@@ -80,6 +82,9 @@ private:
     ~Direct3D() override = default;
 
     static std::vector<D3DDISPLAYMODE> modes() {
+        if (failures().modes) {
+            return *failures().modes;
+        }
         std::vector<D3DDISPLAYMODE> result;
         if (port::win32::ensureVideo()) {
             const int count = SDL_GetNumDisplayModes(0);
@@ -101,6 +106,9 @@ private:
 
 void port::testing::setDirect3DCreateFails(bool fails) { failures().direct3DCreate = fails; }
 void port::testing::setDeviceFailure(DeviceFailure failure) { failures().device = failure; }
+void port::testing::setAdapterModes(std::optional<std::vector<D3DDISPLAYMODE>> modes) {
+    failures().modes = std::move(modes);
+}
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT sdkVersion) {
     if (sdkVersion != D3D_SDK_VERSION || failures().direct3DCreate) {

@@ -12,7 +12,9 @@ port::testing::Clock& substitute() {
 
 } // namespace
 
-void port::testing::setClock(Clock clock) { substitute() = std::move(clock); }
+void port::testing::setClock(Clock clock) {
+    substitute() = std::move(clock);
+}
 
 DWORD timeGetTime() {
     if (substitute()) {

@@ -17,7 +17,8 @@ port::testing::MessageBoxHandler& handler() {
 
 bool displayPresent() {
     const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    if (driver != nullptr &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
         return false;
     }
     return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
@@ -25,7 +26,9 @@ bool displayPresent() {
 
 } // namespace
 
-void port::testing::setMessageBoxHandler(MessageBoxHandler h) { handler() = std::move(h); }
+void port::testing::setMessageBoxHandler(MessageBoxHandler h) {
+    handler() = std::move(h);
+}
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (handler()) {
@@ -37,7 +40,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         port::win32::WindowRecord* record = port::win32::findWindow(owner);
         SDL_Window* parent = record != nullptr ? record->sdl.get() : nullptr;
         const Uint32 flags = (type & MB_ICONERROR) == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR
-                                                                 : SDL_MESSAGEBOX_INFORMATION;
+                                                                   : SDL_MESSAGEBOX_INFORMATION;
         if (SDL_ShowSimpleMessageBox(flags, caption, text, parent) == 0) {
             return IDOK;
         }

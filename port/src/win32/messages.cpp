@@ -1,10 +1,13 @@
 // The thread's message queue. SDL's events become window messages when the queue is read:
 // keys become WM_KEYDOWN with virtual-key codes, the window's close button and a quit request
-// become WM_CLOSE, mouse buttons and movement the mouse messages, exposure WM_PAINT.
+// become WM_CLOSE, mouse buttons, movement and the wheel the mouse messages of the control
+// under the pointer. As on Windows, WM_PAINT is not queued: a window that was exposed or
+// invalidated gets one when no other message is waiting for it.
 #include <deque>
 
 #include <port_testing.h>
 
+#include "win32/controls.h"
 #include "win32/window_table.h"
 
 namespace port::win32 {
@@ -14,6 +17,11 @@ namespace {
 std::deque<MSG>& queue() {
     static std::deque<MSG> q;
     return q;
+}
+
+port::testing::WaitHandler& waitHandler() {
+    static port::testing::WaitHandler handler;
+    return handler;
 }
 
 WPARAM virtualKey(SDL_Keycode key) {
@@ -49,17 +57,14 @@ WPARAM virtualKey(SDL_Keycode key) {
 }
 
 SDL_Keycode sdlKey(WPARAM vk) {
-    for (SDL_Keycode key : {SDLK_ESCAPE, SDLK_RETURN, SDLK_SPACE, SDLK_TAB, SDLK_BACKSPACE, SDLK_LEFT,
-                            SDLK_RIGHT, SDLK_UP, SDLK_DOWN}) {
+    for (SDL_Keycode key : {SDLK_ESCAPE, SDLK_RETURN, SDLK_SPACE, SDLK_TAB, SDLK_BACKSPACE,
+                            SDLK_LEFT, SDLK_RIGHT, SDLK_UP, SDLK_DOWN}) {
         if (virtualKey(key) == vk) {
             return key;
         }
     }
-    return vk >= 'A' && vk <= 'Z' ? static_cast<SDL_Keycode>(vk - 'A' + 'a') : static_cast<SDL_Keycode>(vk);
-}
-
-LPARAM pointParam(int x, int y) {
-    return static_cast<LPARAM>((static_cast<DWORD>(y & 0xffff) << 16) | (x & 0xffff));
+    return vk >= 'A' && vk <= 'Z' ? static_cast<SDL_Keycode>(vk - 'A' + 'a')
+                                  : static_cast<SDL_Keycode>(vk);
 }
 
 void translate(const SDL_Event& e) {
@@ -80,19 +85,22 @@ void translate(const SDL_Event& e) {
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-        if (WindowRecord* w = findBySdlId(e.button.windowID); w && e.button.button == SDL_BUTTON_LEFT) {
-            post(w->handle, e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0,
-                 pointParam(e.button.x, e.button.y));
+        if (WindowRecord* w = findBySdlId(e.button.windowID);
+            w && e.button.button == SDL_BUTTON_LEFT) {
+            postMouse(*w, e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0,
+                      e.button.x, e.button.y);
         }
         break;
     case SDL_MOUSEMOTION:
         if (WindowRecord* w = findBySdlId(e.motion.windowID)) {
-            post(w->handle, WM_MOUSEMOVE, 0, pointParam(e.motion.x, e.motion.y));
+            postMouse(*w, WM_MOUSEMOVE, 0, e.motion.x, e.motion.y);
         }
         break;
     case SDL_MOUSEWHEEL:
         if (WindowRecord* w = findBySdlId(e.wheel.windowID)) {
-            post(w->handle, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(e.wheel.y * 120)), 0);
+            const int y = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+            postMouse(*w, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(y * 120)), e.wheel.mouseX,
+                      e.wheel.mouseY);
         }
         break;
     case SDL_WINDOWEVENT:
@@ -100,7 +108,7 @@ void translate(const SDL_Event& e) {
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 post(w->handle, WM_CLOSE, 0, 0);
             } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-                post(w->handle, WM_PAINT, 0, 0);
+                w->paintPending = true;
             }
         }
         break;
@@ -140,14 +148,25 @@ bool belongsTo(const MSG& msg, HWND window) {
 bool take(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, bool remove) {
     auto& q = queue();
     for (auto it = q.begin(); it != q.end(); ++it) {
-        const bool inRange =
-            (filterMin == 0 && filterMax == 0) ||
-            (it->message >= filterMin && it->message <= filterMax) || it->message == WM_QUIT;
+        const bool inRange = (filterMin == 0 && filterMax == 0) ||
+                             (it->message >= filterMin && it->message <= filterMax) ||
+                             it->message == WM_QUIT;
         if (inRange && (it->message == WM_QUIT || belongsTo(*it, window))) {
             *msg = *it;
             if (remove) {
                 q.erase(it);
             }
+            return true;
+        }
+    }
+    const bool paintInRange =
+        (filterMin == 0 && filterMax == 0) || (WM_PAINT >= filterMin && WM_PAINT <= filterMax);
+    if (paintInRange && remove) {
+        if (WindowRecord* painted = takePaint(window)) {
+            *msg = {};
+            msg->hwnd = painted->handle;
+            msg->message = WM_PAINT;
+            msg->time = timeGetTime();
             return true;
         }
     }
@@ -164,6 +183,10 @@ void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     msg.lParam = lParam;
     msg.time = timeGetTime();
     queue().push_back(msg);
+}
+
+void discardMessages(HWND window) {
+    std::erase_if(queue(), [window](const MSG& msg) { return msg.hwnd == window; });
 }
 
 } // namespace port::win32
@@ -195,6 +218,43 @@ void port::testing::clickClose(HWND window) {
     SDL_PushEvent(&e);
 }
 
+void port::testing::setWaitHandler(WaitHandler handler) {
+    waitHandler() = std::move(handler);
+}
+
+void port::testing::click(HWND window, int x, int y) {
+    WindowRecord* record = findWindow(window);
+    if (record == nullptr || !record->sdl) {
+        return;
+    }
+    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+        SDL_Event e = {};
+        e.type = type;
+        e.button.windowID = SDL_GetWindowID(record->sdl.get());
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.button.clicks = 1;
+        e.button.x = x;
+        e.button.y = y;
+        SDL_PushEvent(&e);
+    }
+}
+
+void port::testing::turnWheel(HWND window, int x, int y, int notches) {
+    WindowRecord* record = findWindow(window);
+    if (record == nullptr || !record->sdl) {
+        return;
+    }
+    SDL_Event e = {};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = SDL_GetWindowID(record->sdl.get());
+    e.wheel.y = notches;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    e.wheel.mouseX = x;
+    e.wheel.mouseY = y;
+    SDL_PushEvent(&e);
+}
+
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlag) {
     if (msg == nullptr) {
         return FALSE;
@@ -219,11 +279,16 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
         if (SDL_WasInit(SDL_INIT_EVENTS) == 0) {
             return -1;
         }
+        if (waitHandler()) {
+            waitHandler()(window);
+        }
         SDL_WaitEventTimeout(nullptr, 10);
     }
 }
 
-BOOL TranslateMessage(const MSG*) { return FALSE; }
+BOOL TranslateMessage(const MSG*) {
+    return FALSE;
+}
 
 LRESULT DispatchMessageA(const MSG* msg) {
     if (msg == nullptr) {
@@ -233,10 +298,28 @@ LRESULT DispatchMessageA(const MSG* msg) {
     if (record == nullptr || record->proc == nullptr) {
         return 0;
     }
-    return record->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    const LRESULT result = record->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    // The port draws the built-in controls of a window once its own procedure has painted.
+    if (msg->message == WM_PAINT) {
+        if (WindowRecord* painted = findWindow(msg->hwnd); painted && !painted->children.empty()) {
+            paintWindow(*painted);
+        }
+    }
+    return result;
 }
 
-BOOL IsDialogMessageA(HWND, LPMSG) { return FALSE; }
+// Keyboard navigation between the dialog's controls. Escape is left to the caller, so it
+// reaches the window procedure as WM_KEYDOWN; all other input is dispatched by the caller.
+BOOL IsDialogMessageA(HWND dialog, LPMSG msg) {
+    if (msg == nullptr || msg->message != WM_KEYDOWN || findWindow(dialog) == nullptr) {
+        return FALSE;
+    }
+    const WindowRecord* target = findWindow(msg->hwnd);
+    if (target == nullptr || (msg->hwnd != dialog && target->parent != dialog)) {
+        return FALSE;
+    }
+    return dialogKey(dialog, msg->wParam) ? TRUE : FALSE;
+}
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (window != nullptr && findWindow(window) == nullptr) {
@@ -246,4 +329,6 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-void PostQuitMessage(int exitCode) { post(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0); }
+void PostQuitMessage(int exitCode) {
+    post(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0);
+}

@@ -14,6 +14,9 @@ namespace port::win32 {
 // been destroyed, so that a frame in flight can still render and present without crashing.
 using SdlWindowPtr = std::shared_ptr<SDL_Window>;
 
+// The state of a built-in control (button, static, list box); defined with the controls.
+struct ControlState;
+
 struct WindowRecord {
     HWND handle = nullptr;
     std::string className;
@@ -29,6 +32,10 @@ struct WindowRecord {
     bool fullscreen = false;
     SdlWindowPtr sdl; // top-level windows only
     std::vector<HWND> children;
+    HBRUSH background = nullptr;            // the class brush the port paints behind controls
+    std::shared_ptr<ControlState> control;  // built-in controls only
+    std::shared_ptr<SDL_Renderer> renderer; // top-level windows whose controls the port draws
+    bool paintPending = false;              // invalid: a WM_PAINT is due when the queue is idle
 };
 
 // Starts SDL's video and event subsystems once; false when no video driver can start.
@@ -39,7 +46,13 @@ WindowRecord* findWindow(HWND window);
 // The top-level window whose SDL window has this id, or null.
 WindowRecord* findBySdlId(Uint32 id);
 
+// Takes the painting due on a window (any window when null): the record whose WM_PAINT is
+// due, its mark cleared, or null when none is.
+WindowRecord* takePaint(HWND window);
+
 // Queues a message as PostMessageA does (no handle check).
 void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Drops the queued messages of a window that is being destroyed.
+void discardMessages(HWND window);
 
 } // namespace port::win32

@@ -4,6 +4,8 @@
 
 #include <port_testing.h>
 
+#include "trace.h"
+#include "win32/controls.h"
 #include "win32/window_table.h"
 
 namespace port::win32 {
@@ -62,6 +64,16 @@ WindowRecord* findWindow(HWND window) {
     return it == windows.end() ? nullptr : it->second.get();
 }
 
+WindowRecord* takePaint(HWND window) {
+    for (auto& [handle, record] : state().windows) {
+        if (record->paintPending && (window == nullptr || handle == window)) {
+            record->paintPending = false;
+            return record.get();
+        }
+    }
+    return nullptr;
+}
+
 WindowRecord* findBySdlId(Uint32 id) {
     for (auto& [handle, record] : state().windows) {
         if (record->sdl && SDL_GetWindowID(record->sdl.get()) == id) {
@@ -75,7 +87,29 @@ WindowRecord* findBySdlId(Uint32 id) {
 
 using namespace port::win32;
 
-void port::testing::setWindowCreationFails(bool fails) { state().windowCreationFails = fails; }
+void port::testing::setWindowCreationFails(bool fails) {
+    state().windowCreationFails = fails;
+}
+
+std::vector<uint32_t> port::testing::windowPixels(HWND window, int& width, int& height) {
+    width = height = 0;
+    WindowRecord* record = findWindow(window);
+    if (record == nullptr || !drawWindow(*record)) {
+        return {};
+    }
+    SDL_Renderer* renderer = record->renderer.get();
+    if (SDL_GetRendererOutputSize(renderer, &width, &height) != 0) {
+        return {};
+    }
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    SDL_RenderSetScale(renderer, 1.0f, 1.0f);
+    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                             width * static_cast<int>(sizeof(uint32_t))) != 0) {
+        width = height = 0;
+        return {};
+    }
+    return pixels;
+}
 
 bool port::testing::isMinimised(HWND window) {
     WindowRecord* record = findWindow(window);
@@ -105,8 +139,12 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     if (className == nullptr || s.windowCreationFails) {
         return nullptr;
     }
-    auto cls = s.classes.find(className);
-    if (cls == s.classes.end()) {
+    WindowClass cls;
+    if (auto registered = s.classes.find(className); registered != s.classes.end()) {
+        cls = registered->second;
+    } else if (WNDPROC builtIn = builtInControlProc(className)) {
+        cls.proc = builtIn;
+    } else {
         return nullptr;
     }
     const bool child = (style & WS_CHILD) != 0;
@@ -117,7 +155,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 
     auto record = std::make_unique<WindowRecord>();
     record->className = className;
-    record->proc = cls->second.proc;
+    record->proc = cls.proc;
+    record->background = cls.background;
     record->style = style;
     record->exStyle = exStyle;
     record->parent = child ? parent : nullptr;
@@ -153,6 +192,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         }
         record->fullscreen = fullscreen;
         record->sdl = SdlWindowPtr(window, destroySdlWindow);
+        port::trace("window %s %dx%d %s", record->text.c_str(), width, height,
+                    fullscreen ? "fullscreen" : "windowed");
     }
 
     HWND handle = reinterpret_cast<HWND>(s.nextHandle);
@@ -190,6 +231,8 @@ BOOL DestroyWindow(HWND window) {
     if (s.focus == window) {
         s.focus = nullptr;
     }
+    discardMessages(window);
+    record->renderer.reset(); // before its SDL window
     if (record->sdl) {
         // A device may still hold the SDL window: hide it now; it goes with its last owner.
         SDL_HideWindow(record->sdl.get());
@@ -198,7 +241,9 @@ BOOL DestroyWindow(HWND window) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND window) { return findWindow(window) != nullptr; }
+BOOL IsWindow(HWND window) {
+    return findWindow(window) != nullptr;
+}
 
 BOOL ShowWindow(HWND window, int command) {
     WindowRecord* record = findWindow(window);
@@ -276,7 +321,9 @@ HWND SetFocus(HWND window) {
     return findWindow(previous) != nullptr ? previous : nullptr;
 }
 
-HWND GetFocus() { return state().focus; }
+HWND GetFocus() {
+    return state().focus;
+}
 
 LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) {
     WindowRecord* record = findWindow(window);
@@ -303,12 +350,17 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
     return 0;
 }
 
+// The whole top-level window is marked for painting: the port draws its controls together.
+// A control whose redrawing is switched off changes nothing on the screen.
 BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
     WindowRecord* record = findWindow(window);
     if (record == nullptr) {
         return FALSE;
     }
-    post(window, WM_PAINT, 0, 0);
+    if (record->control && !record->control->redraw) {
+        return TRUE;
+    }
+    topLevelOf(window)->paintPending = true;
     return TRUE;
 }
 
