@@ -1,5 +1,7 @@
 #include "engine/resources/device_state.h"
 
+#include "engine/platform/engine.h"
+#include "engine/resources/render_target.h"
 #include "engine/resources/texture.h"
 
 namespace velmo {
@@ -9,7 +11,9 @@ Device* Device::instance() {
     return device;
 }
 
-Texture* Device::loadTexture(const std::string& name) { return instance()->state->loadTexture(name); }
+Texture* Device::loadTexture(const std::string& name) {
+    return instance()->state->loadTexture(name);
+}
 
 Texture* DeviceState::loadTexture(const std::string& name) {
     auto* texture = new Texture;
@@ -18,11 +22,43 @@ Texture* DeviceState::loadTexture(const std::string& name) {
     return texture;
 }
 
+RenderTarget* DeviceState::createRenderTarget(uint32_t width, uint32_t height, D3DFORMAT format) {
+    auto* target = new RenderTarget;
+    target->create(width, height, format);
+    renderTargets.insert(target);
+    return target;
+}
+
+RenderTarget* DeviceState::acquireRenderTarget(D3DFORMAT format) {
+    const D3DVIEWPORT9 letterbox = Engine::instance()->window->letterboxViewport();
+    for (auto it = freeRenderTargets.begin(); it != freeRenderTargets.end(); ++it) {
+        RenderTarget* target = *it;
+        if (target != nullptr && target->getWidth() == letterbox.Width &&
+            target->getHeight() == letterbox.Height && target->getFormat() == format) {
+            freeRenderTargets.erase(it);
+            return target;
+        }
+    }
+    return createRenderTarget(letterbox.Width, letterbox.Height, format);
+}
+
+void DeviceState::returnRenderTarget(RenderTarget* target) {
+    freeRenderTargets.push_back(target);
+}
+
 void DeviceState::releaseAll() {
+    // Meshes come first. Nothing registers one yet: createMesh arrives with the mesh class,
+    // and with it the deletion of each registered mesh here.
+    meshes.clear();
     for (Texture* texture : textures) {
         delete texture;
     }
     textures.clear();
+    for (RenderTarget* target : renderTargets) {
+        delete target;
+    }
+    renderTargets.clear();
+    freeRenderTargets.clear();
     if (device != nullptr) {
         device->Release();
         device = nullptr;

@@ -35,6 +35,31 @@ protected:
 
 struct IDirect3DDevice9;
 
+// Anything made through the device. Everything a resource does stops (calls fail) once its
+// device has been released, while its own reference count keeps working.
+struct IDirect3DResource9 : IUnknown {
+    virtual D3DRESOURCETYPE GetType() = 0;
+};
+
+// A rectangle of pixels: a texture level, a depth-stencil buffer, the back buffer or a
+// system-memory copy. Pixels are stored top row first.
+struct IDirect3DSurface9 : IDirect3DResource9 {
+    virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
+    // Only system-memory surfaces can be locked.
+    virtual HRESULT LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) = 0;
+    virtual HRESULT UnlockRect() = 0;
+};
+
+struct IDirect3DBaseTexture9 : IDirect3DResource9 {
+    virtual DWORD GetLevelCount() = 0;
+};
+
+struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
+    virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
+    // The level's surface shares the texture's reference count; the call adds a reference.
+    virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) = 0;
+};
+
 struct IDirect3D9 : IUnknown {
     virtual UINT GetAdapterCount() = 0;
     virtual UINT GetAdapterModeCount(UINT adapter, D3DFORMAT format) = 0;
@@ -56,9 +81,33 @@ struct IDirect3DDevice9 : IUnknown {
                             const void* dirtyRegion) = 0;
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
+
+    // Textures of A8R8G8B8, X8R8G8B8 or R32F; Levels 0 makes the full mip chain.
+    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
+                                  D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture,
+                                  HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                              D3DMULTISAMPLE_TYPE multiSample,
+                                              DWORD multisampleQuality, BOOL discard,
+                                              IDirect3DSurface9** surface,
+                                              HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format,
+                                                D3DPOOL pool, IDirect3DSurface9** surface,
+                                                HANDLE* sharedHandle) = 0;
+    // Render targets 0 to 3 and the depth-stencil surface; the device holds a reference to
+    // what is bound, and the getters add one.
+    virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
+    virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
+    virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) = 0;
+    virtual HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) = 0;
+    // Copies a render target into a system-memory surface of the same size and format.
+    virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
+                                        IDirect3DSurface9* destSurface) = 0;
 };
 
 typedef IDirect3D9* LPDIRECT3D9;
 typedef IDirect3DDevice9* LPDIRECT3DDEVICE9;
+typedef IDirect3DSurface9* LPDIRECT3DSURFACE9;
+typedef IDirect3DTexture9* LPDIRECT3DTEXTURE9;
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT sdkVersion);

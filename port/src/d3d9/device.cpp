@@ -1,8 +1,11 @@
 #include "d3d9/device.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <port_testing.h>
+
+#include "d3d9/surface.h"
 
 #include "trace.h"
 
@@ -77,30 +80,31 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
     }
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
 
-    const GLsizei w = static_cast<GLsizei>(device->params.BackBufferWidth);
-    const GLsizei h = static_cast<GLsizei>(device->params.BackBufferHeight);
-    glGenTextures(1, &device->backBufferColor);
-    glBindTexture(GL_TEXTURE_2D, device->backBufferColor);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glGenRenderbuffers(1, &device->backBufferDepth);
-    glBindRenderbuffer(GL_RENDERBUFFER, device->backBufferDepth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
-    glGenFramebuffers(1, &device->backBufferFbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, device->backBufferFbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                           device->backBufferColor, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              device->backBufferDepth);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    const UINT w = device->params.BackBufferWidth;
+    const UINT h = device->params.BackBufferHeight;
+    device->backBuffer = Surface::createBackBuffer(device, w, h, device->params.BackBufferFormat);
+    if (pp.EnableAutoDepthStencil) {
+        device->autoDepthStencil = Surface::createDepthStencil(device, w, h);
+    }
+    if (device->backBuffer == nullptr) {
+        device->Release();
+        return nullptr;
+    }
+    device->renderTargets[0] = device->backBuffer;
+    device->backBuffer->AddRef();
+    if (device->autoDepthStencil != nullptr) {
+        device->depthStencil = device->autoDepthStencil;
+        device->depthStencil->AddRef();
+    }
+    device->bindRenderTargets();
+    if (glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         device->Release();
         return nullptr;
     }
     glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
 
     setDefaultRenderStates(device->renderStates, pp.EnableAutoDepthStencil != FALSE);
-    device->viewport = {0, 0, device->params.BackBufferWidth, device->params.BackBufferHeight,
+    device->viewport = {0,    0,   device->params.BackBufferWidth, device->params.BackBufferHeight,
                         0.0f, 1.0f};
     device->applyViewport();
     return device;
@@ -108,9 +112,27 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
 
 Device::~Device() {
     if (makeCurrent()) {
-        glDeleteFramebuffers(1, &backBufferFbo);
-        glDeleteRenderbuffers(1, &backBufferDepth);
-        glDeleteTextures(1, &backBufferColor);
+        // Unbinding may free surfaces nothing else holds; then the device's own surfaces go,
+        // and whatever the program still references loses its GL objects but stays valid.
+        for (Surface*& target : renderTargets) {
+            if (target != nullptr) {
+                std::exchange(target, nullptr)->Release();
+            }
+        }
+        if (depthStencil != nullptr) {
+            std::exchange(depthStencil, nullptr)->Release();
+        }
+        if (backBuffer != nullptr) {
+            std::exchange(backBuffer, nullptr)->Release();
+        }
+        if (autoDepthStencil != nullptr) {
+            std::exchange(autoDepthStencil, nullptr)->Release();
+        }
+        for (DeviceChild* child : std::set<DeviceChild*>(children)) {
+            child->detach();
+        }
+        children.clear();
+        framebuffers.clear();
     }
     if (context != nullptr) {
         SDL_GL_MakeCurrent(window.get(), nullptr);
@@ -118,7 +140,9 @@ Device::~Device() {
     }
 }
 
-ULONG Device::AddRef() { return ++references; }
+ULONG Device::AddRef() {
+    return ++references;
+}
 
 ULONG Device::Release() {
     const ULONG left = --references;
@@ -161,12 +185,12 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* vp) {
     return D3D_OK;
 }
 
-HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCOLOR color,
-                      float z, DWORD stencil) {
+HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCOLOR color, float z,
+                      DWORD stencil) {
     if ((count != 0 && rects == nullptr) || !makeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backBufferFbo);
+    bindRenderTargets();
     glEnable(GL_SCISSOR_TEST);
     GLbitfield mask = 0;
     if (clearFlags & D3DCLEAR_TARGET) {
@@ -174,6 +198,10 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
                      (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         mask |= GL_COLOR_BUFFER_BIT;
+    }
+    // Depth and stencil exist only where a depth surface is bound.
+    if (depthStencil == nullptr) {
+        clearFlags &= ~DWORD(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
     }
     if (clearFlags & D3DCLEAR_ZBUFFER) {
         glClearDepth(std::clamp(z, 0.0f, 1.0f));
@@ -190,7 +218,8 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
         const LONG vx1 = static_cast<LONG>(viewport.X), vy1 = static_cast<LONG>(viewport.Y);
         const LONG vx2 = vx1 + static_cast<LONG>(viewport.Width);
         const LONG vy2 = vy1 + static_cast<LONG>(viewport.Height);
-        x1 = std::max(x1, vx1), y1 = std::max(y1, vy1), x2 = std::min(x2, vx2), y2 = std::min(y2, vy2);
+        x1 = std::max(x1, vx1), y1 = std::max(y1, vy1), x2 = std::min(x2, vx2),
+        y2 = std::min(y2, vy2);
         if (x2 > x1 && y2 > y1) {
             glScissor(x1, y1, x2 - x1, y2 - y1);
             glClear(mask);
@@ -233,7 +262,9 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     }
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(window.get(), &dw, &dh);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBufferFbo);
+    Attachments source;
+    source.colors[0] = backBuffer;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers.get(source));
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -243,7 +274,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
                       static_cast<GLint>(params.BackBufferHeight), 0, dh, dw, 0,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
     SDL_GL_SwapWindow(window.get());
-    glBindFramebuffer(GL_FRAMEBUFFER, backBufferFbo);
+    bindRenderTargets();
     ++presents;
     port::trace("present %u", presents);
     return D3D_OK;

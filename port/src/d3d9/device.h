@@ -4,16 +4,25 @@
 // row first, and the GL clip-space origin is set to the upper left with a 0..1 depth range,
 // so Direct3D viewports, scissors and depth values map onto GL unchanged; Present flips the
 // back buffer once, scaling it to the window's drawable.
+//
+// Render targets 0 to 3 and the depth-stencil surface are drawn through one cached GL
+// framebuffer per combination of bound surfaces. Every object the device makes registers with
+// it; releasing the device frees their GL objects, even for objects the program still holds.
 #pragma once
 
 #include <array>
+#include <set>
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
+#include "d3d9/framebuffer_cache.h"
 #include "win32/window_table.h"
 
 namespace port::d3d9 {
+
+class DeviceChild;
+class Surface;
 
 class Device final : public IDirect3DDevice9 {
 public:
@@ -34,6 +43,29 @@ public:
     HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
     HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
 
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) override;
+    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                      D3DMULTISAMPLE_TYPE multiSample, DWORD quality, BOOL discard,
+                                      IDirect3DSurface9** surface, HANDLE* shared) override;
+    HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                        IDirect3DSurface9** surface, HANDLE* shared) override;
+    HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
+    HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+    HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override;
+    HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) override;
+    HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
+                                IDirect3DSurface9* destSurface) override;
+
+    // Makes the device's GL context current; false once it is gone.
+    bool makeCurrent();
+    // Binds the framebuffer of the bound render targets and depth surface for drawing.
+    void bindRenderTargets();
+    // Bookkeeping of the objects made through the device.
+    void adopt(DeviceChild* child) { children.insert(child); }
+    void forget(DeviceChild* child) { children.erase(child); }
+    void forgetSurface(const Surface* surface);
+
     unsigned presentCount() const { return presents; }
     DWORD behaviorFlags() const { return flags; }
     const D3DPRESENT_PARAMETERS& presentParameters() const { return params; }
@@ -41,8 +73,9 @@ public:
 private:
     Device() = default;
     ~Device() override;
-    bool makeCurrent();
     void applyViewport();
+    // Whether a surface given by the program was made by this device, and is of a kind.
+    Surface* ownSurface(IDirect3DSurface9* surface) const;
 
     ULONG references = 1;
     HWND hwnd = nullptr;
@@ -51,9 +84,13 @@ private:
     DWORD flags = 0;
     D3DPRESENT_PARAMETERS params = {};
 
-    GLuint backBufferFbo = 0;
-    GLuint backBufferColor = 0;
-    GLuint backBufferDepth = 0;
+    std::set<DeviceChild*> children;
+    Surface* backBuffer = nullptr;
+    Surface* autoDepthStencil = nullptr;
+    // Bound surfaces, each holding a reference.
+    std::array<Surface*, 4> renderTargets = {};
+    Surface* depthStencil = nullptr;
+    FramebufferCache framebuffers;
 
     D3DVIEWPORT9 viewport = {};
     std::array<DWORD, 256> renderStates = {};

@@ -1,0 +1,102 @@
+// The device state's registry and its pool of render targets, on a running engine.
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <port_testing.h>
+
+#include "engine/resources/file_cache.h"
+#include "engine/resources/render_target.h"
+#include "engine/resources/texture.h"
+#include "support/engine_fixture.h"
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+using DeviceState = EngineTest;
+
+velmo::DeviceState& state() {
+    return *velmo::Device::instance()->state;
+}
+
+TEST_F(DeviceState, TargetsAreLentAtTheLetterboxSizeAndReturnedFirstComeBackFirst) {
+    velmo::RenderTarget* a = state().acquireRenderTarget(D3DFMT_A8R8G8B8);
+    velmo::RenderTarget* b = state().acquireRenderTarget(D3DFMT_A8R8G8B8);
+    ASSERT_NE(a, b);
+    EXPECT_EQ(a->getWidth(), 640u);
+    EXPECT_EQ(a->getHeight(), 359u);
+    EXPECT_NE(a->getTexture(), nullptr);
+    EXPECT_EQ(state().renderTargets.size(), 2u);
+    EXPECT_TRUE(state().freeRenderTargets.empty()); // new targets are lent, not pooled
+
+    state().returnRenderTarget(a);
+    state().returnRenderTarget(b);
+    EXPECT_EQ(state().acquireRenderTarget(D3DFMT_A8R8G8B8), a);
+    EXPECT_EQ(state().freeRenderTargets, std::list<velmo::RenderTarget*>{b});
+    EXPECT_EQ(state().renderTargets.size(), 2u);
+}
+
+TEST_F(DeviceState, AFloatTargetIsNeverLentForAColourRequest) {
+    velmo::RenderTarget* depth = state().acquireRenderTarget(D3DFMT_R32F);
+    state().freeRenderTargets.push_back(nullptr); // null entries are passed over
+    state().returnRenderTarget(depth);
+    velmo::RenderTarget* colour = state().acquireRenderTarget(D3DFMT_A8R8G8B8);
+    EXPECT_NE(colour, depth);
+    EXPECT_EQ(colour->getFormat(), D3DFMT_A8R8G8B8);
+    EXPECT_EQ(state().acquireRenderTarget(D3DFMT_R32F), depth);
+}
+
+TEST_F(DeviceState, ATargetOfAnotherSizeStaysInThePool) {
+    velmo::RenderTarget* small = state().createRenderTarget(320, 180, D3DFMT_A8R8G8B8);
+    EXPECT_TRUE(state().freeRenderTargets.empty());
+    state().returnRenderTarget(small);
+    EXPECT_NE(state().acquireRenderTarget(D3DFMT_A8R8G8B8), small);
+    EXPECT_EQ(state().freeRenderTargets.size(), 1u);
+}
+
+TEST_F(DeviceState, EveryLoadOfANameMakesItsOwnTextureAndAllAreFreedWithTheDevice) {
+    std::vector<unsigned char> png;
+    const std::vector<unsigned char> pixels(3 * 2 * 4, 99);
+    stbi_write_png_to_func(
+        [](void* context, void* data, int size) {
+            auto* bytes = static_cast<std::vector<unsigned char>*>(context);
+            bytes->insert(bytes->end(), static_cast<unsigned char*>(data),
+                          static_cast<unsigned char*>(data) + size);
+        },
+        &png, 3, 2, 4, pixels.data(), 3 * 4);
+    velmo::FileCache::instance()->entries.push_back({"dot.png", png.data(), uint32_t(png.size())});
+
+    velmo::Texture* first = velmo::Device::loadTexture("dot.png");
+    velmo::Texture* second = state().loadTexture("dot.png");
+    ASSERT_NE(first, second);
+    EXPECT_NE(first->getTexture(), nullptr);
+    EXPECT_NE(first->getTexture(), second->getTexture());
+    EXPECT_EQ(state().textures.size(), 2u);
+    EXPECT_TRUE(first->isLoaded());
+    EXPECT_EQ(first->width(), 4u);
+    EXPECT_EQ(first->height(), 2u);
+    EXPECT_EQ(first->sourceWidth(), 3u);
+    EXPECT_EQ(first->sourceHeight(), 2u);
+    IDirect3DTexture9* made = first->getTexture();
+    first->load("dot.png"); // a loaded texture never loads again
+    EXPECT_EQ(first->getTexture(), made);
+
+    state().acquireRenderTarget(D3DFMT_A8R8G8B8);
+    state().returnRenderTarget(state().acquireRenderTarget(D3DFMT_R32F));
+    state().releaseAll(); // under the sanitizers, anything not freed here is reported
+
+    EXPECT_EQ(state().device, nullptr);
+    EXPECT_TRUE(state().meshes.empty());
+    EXPECT_TRUE(state().textures.empty());
+    EXPECT_TRUE(state().renderTargets.empty());
+    EXPECT_TRUE(state().freeRenderTargets.empty());
+    velmo::FileCache::instance()->entries.clear();
+}
+
+} // namespace
