@@ -60,6 +60,20 @@ struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
     virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) = 0;
 };
 
+// Vertex and index buffers keep a byte-exact copy of their contents: a read-only lock returns
+// exactly what was last written, and Unlock uploads what a writing lock may have changed.
+struct IDirect3DVertexBuffer9 : IDirect3DResource9 {
+    virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+    virtual HRESULT Unlock() = 0;
+    virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) = 0;
+};
+
+struct IDirect3DIndexBuffer9 : IDirect3DResource9 {
+    virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+    virtual HRESULT Unlock() = 0;
+    virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) = 0;
+};
+
 struct IDirect3D9 : IUnknown {
     virtual UINT GetAdapterCount() = 0;
     virtual UINT GetAdapterModeCount(UINT adapter, D3DFORMAT format) = 0;
@@ -103,11 +117,49 @@ struct IDirect3DDevice9 : IUnknown {
     // Copies a render target into a system-memory surface of the same size and format.
     virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
                                         IDirect3DSurface9* destSurface) = 0;
+
+    // Textures, sampler and texture-stage states, and fixed-function transforms.
+    virtual HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) = 0;
+    virtual HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) = 0;
+    virtual HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) = 0;
+    virtual HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) = 0;
+    virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                         DWORD value) = 0;
+    virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                         DWORD* value) = 0;
+    virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
+    virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
+
+    // Vertex and index buffers and the input they feed.
+    virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                       IDirect3DVertexBuffer9** buffer, HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                      IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle) = 0;
+    virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
+                                    UINT stride) = 0;
+    virtual HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offset,
+                                    UINT* stride) = 0;
+    virtual HRESULT SetIndices(IDirect3DIndexBuffer9* indices) = 0;
+    virtual HRESULT GetIndices(IDirect3DIndexBuffer9** indices) = 0;
+    virtual HRESULT SetFVF(DWORD fvf) = 0;
+    virtual HRESULT GetFVF(DWORD* fvf) = 0;
+
+    // Drawing. Inside an effect pass the pass's program draws; outside one, the port's small
+    // fixed-function emulation.
+    virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
+                                  UINT primitiveCount) = 0;
+    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
+                                         UINT minVertexIndex, UINT numVertices, UINT startIndex,
+                                         UINT primitiveCount) = 0;
+    virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                    const void* vertexData, UINT vertexStride) = 0;
 };
 
 typedef IDirect3D9* LPDIRECT3D9;
 typedef IDirect3DDevice9* LPDIRECT3DDEVICE9;
 typedef IDirect3DSurface9* LPDIRECT3DSURFACE9;
 typedef IDirect3DTexture9* LPDIRECT3DTEXTURE9;
+typedef IDirect3DVertexBuffer9* LPDIRECT3DVERTEXBUFFER9;
+typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT sdkVersion);

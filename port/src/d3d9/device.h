@@ -23,6 +23,9 @@ namespace port::d3d9 {
 
 class DeviceChild;
 class Surface;
+class Texture;
+class VertexBuffer;
+class IndexBuffer;
 
 class Device final : public IDirect3DDevice9 {
 public:
@@ -56,6 +59,38 @@ public:
     HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) override;
     HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
                                 IDirect3DSurface9* destSurface) override;
+
+    // Drawing state (device_draw.cpp).
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+    HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;
+    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+    HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+
+    // Buffers and the vertex input (device_buffers.cpp).
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer9** buffer, HANDLE* shared) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DIndexBuffer9** buffer, HANDLE* shared) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
+                            UINT stride) override;
+    HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offset,
+                            UINT* stride) override;
+    HRESULT SetIndices(IDirect3DIndexBuffer9* indices) override;
+    HRESULT GetIndices(IDirect3DIndexBuffer9** indices) override;
+    HRESULT SetFVF(DWORD fvf) override;
+    HRESULT GetFVF(DWORD* fvf) override;
+
+    // Draw calls (device_draw.cpp): they read the vertex input above and apply the drawing
+    // state before each draw.
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
+                                 UINT numVertices, UINT startIndex, UINT primitiveCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                            UINT vertexStride) override;
 
     // Makes the device's GL context current; false once it is gone.
     bool makeCurrent();
@@ -91,6 +126,13 @@ private:
     std::array<Surface*, 4> renderTargets = {};
     Surface* depthStencil = nullptr;
     FramebufferCache framebuffers;
+
+    // The vertex input, each bound buffer holding a reference (device_buffers.cpp).
+    VertexBuffer* streamSource = nullptr;
+    UINT streamOffset = 0;
+    UINT streamStride = 0;
+    IndexBuffer* indexBuffer = nullptr;
+    DWORD vertexFormat = 0;
 
     D3DVIEWPORT9 viewport = {};
     std::array<DWORD, 256> renderStates = {};
