@@ -1,6 +1,8 @@
 // The port's D3DX 9 matrix and vector types and helpers.
 #include <gtest/gtest.h>
 
+#include "support/expect_math.h"
+
 #include <cstddef>
 #include <cstring>
 
@@ -8,13 +10,6 @@
 
 namespace {
 
-void expectMatrixNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected,
-                      float tolerance = 1e-6f) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            EXPECT_NEAR(actual.m[i][j], expected.m[i][j], tolerance)
-                << "m[" << i << "][" << j << "]";
-}
 
 D3DXMATRIX identity() {
     D3DXMATRIX m;

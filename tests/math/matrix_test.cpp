@@ -1,6 +1,8 @@
 // 4 x 4 matrices in the row-vector convention.
 #include <gtest/gtest.h>
 
+#include "support/expect_math.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -13,18 +15,7 @@ using velmo::Vec3;
 
 constexpr float kPi = 3.14159265358979f;
 
-void expectVecNear(const Vec3& actual, const Vec3& expected, float tolerance = 1e-6f) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
-void expectMatrixNear(const Matrix& actual, const Matrix& expected, float tolerance = 1e-6f) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            EXPECT_NEAR(actual.m[i][j], expected.m[i][j], tolerance)
-                << "m[" << i << "][" << j << "]";
-}
 
 Matrix identity() {
     return Matrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);

@@ -1,6 +1,8 @@
 // The Catmull-Rom spline.
 #include <gtest/gtest.h>
 
+#include "support/expect_math.h"
+
 #include "engine/math/spline.h"
 
 namespace {
@@ -8,11 +10,6 @@ namespace {
 using velmo::Spline;
 using velmo::Vec3;
 
-void expectVecNear(const Vec3& actual, const Vec3& expected, float tolerance = 1e-5f) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 TEST(CatmullRom, PassesThroughTheInnerPoints) {
     struct Case {

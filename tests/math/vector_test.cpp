@@ -1,6 +1,8 @@
 // 3-float vectors.
 #include <gtest/gtest.h>
 
+#include "support/expect_math.h"
+
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -11,11 +13,6 @@ namespace {
 
 using velmo::Vec3;
 
-void expectVecNear(const Vec3& actual, const Vec3& expected, float tolerance = 1e-6f) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 TEST(Vec3, HasThePlatformVectorLayout) {
     static_assert(sizeof(Vec3) == 3 * sizeof(float));

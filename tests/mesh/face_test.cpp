@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/expect_math.h"
+
 #include "engine/mesh/face.h"
 #include "engine/mesh/vertex.h"
 
@@ -21,11 +23,6 @@ using velmo::VertexList;
 
 namespace {
 
-void expectVec(const Vec3& actual, const Vec3& expected, float tolerance = 1e-5f) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 VertexList loopOf(const FaceBase& face) {
     VertexList loop;
@@ -90,14 +87,14 @@ TEST(MeshVertex, ConstructorsZeroWhatTheyDoNotSetAndCopiesCarryEverything) {
     const Vertex origin;
     const Vertex placed(1, 2, 3);
     for (const Vertex* v : {&origin, &placed}) {
-        expectVec(v->normal, {0, 0, 0}, 0);
-        expectVec(v->tangent, {0, 0, 0}, 0);
-        expectVec(v->binormal, {0, 0, 0}, 0);
+        expectVecNear(v->normal, {0, 0, 0}, 0);
+        expectVecNear(v->tangent, {0, 0, 0}, 0);
+        expectVecNear(v->binormal, {0, 0, 0}, 0);
         EXPECT_EQ(v->uv0[0] + v->uv0[1] + v->uv1[0] + v->uv1[1], 0.0f);
         EXPECT_TRUE(v->faces.empty());
     }
-    expectVec(origin.position, {0, 0, 0}, 0);
-    expectVec(placed.position, {1, 2, 3}, 0);
+    expectVecNear(origin.position, {0, 0, 0}, 0);
+    expectVecNear(placed.position, {1, 2, 3}, 0);
 
     Vertex source(1, 2, 3);
     source.setNormal(0, 1, 0);
@@ -228,7 +225,7 @@ TEST(FaceNormal, BoxFacesPointOutwardWithTheirAreaAsLength) {
         QuadFace face = box.quad(c.edges);
         FaceBase::computeNormal(&face);
         SCOPED_TRACE(c.edges[0]);
-        expectVec(face.normal, c.normal);
+        expectVecNear(face.normal, c.normal);
     }
 }
 
@@ -249,7 +246,7 @@ TEST(FaceNormal, TriangleNormalIsTwiceItsAreaAndZeroWhenCollinear) {
         Edge e[3] = {{&a, &b}, {&b, &d}, {&d, &a}};
         TriFace face(&e[0], &e[1], &e[2]);
         FaceBase::computeNormal(&face);
-        expectVec(face.normal, c.normal);
+        expectVecNear(face.normal, c.normal);
     }
 }
 
@@ -259,7 +256,7 @@ TEST(FaceNormal, QuadUsesOnlyItsFirstThreeLoopVertices) {
     QuadFace face(&e[0], &e[1], &e[2], &e[3]); // loop p0, p1, p2, p3
     ASSERT_EQ(loopOf(face), (VertexList{&p0, &p1, &p2, &p3}));
     FaceBase::computeNormal(&face);
-    expectVec(face.normal, {0, 0, 1});
+    expectVecNear(face.normal, {0, 0, 1});
 }
 
 TEST(FaceTangentFrame, FollowsTextureSetOneAcrossTheTriangle) {
@@ -284,8 +281,8 @@ TEST(FaceTangentFrame, FollowsTextureSetOneAcrossTheTriangle) {
         TriFace face(&e[0], &e[1], &e[2]);
         FaceBase::computeTangentFrame(&face);
         SCOPED_TRACE(c.su);
-        expectVec(face.tangent, c.tangent);
-        expectVec(face.binormal, c.binormal);
+        expectVecNear(face.tangent, c.tangent);
+        expectVecNear(face.binormal, c.binormal);
     }
 }
 
@@ -311,8 +308,8 @@ TEST(FaceTangentFrame, DegenerateTextureMappingGivesZeroFrame) {
         face.tangent = Vec3{7, 7, 7};
         face.binormal = Vec3{7, 7, 7};
         FaceBase::computeTangentFrame(&face);
-        expectVec(face.tangent, {0, 0, 0}, 0);
-        expectVec(face.binormal, {0, 0, 0}, 0);
+        expectVecNear(face.tangent, {0, 0, 0}, 0);
+        expectVecNear(face.binormal, {0, 0, 0}, 0);
     }
 }
 
@@ -325,7 +322,7 @@ TEST(FaceRecord, CloneKeepsKindDataAndEdgePointers) {
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(copy->getEdge(i), quad.getEdge(i));
     }
-    expectVec(copy->normal, quad.normal, 0);
+    expectVecNear(copy->normal, quad.normal, 0);
     copy->setEdge(0, box.E(5));
     EXPECT_EQ(quad.getEdge(0), box.E(3));
 
@@ -352,8 +349,8 @@ TEST(FaceRecord, MissingEdgesGiveNullCornersInsteadOfFaulting) {
     face.normal = Vec3{1, 1, 1};
     FaceBase::computeNormal(&face);
     FaceBase::computeTangentFrame(&face);
-    expectVec(face.normal, {0, 0, 0}, 0);
-    expectVec(face.tangent, {0, 0, 0}, 0);
+    expectVecNear(face.normal, {0, 0, 0}, 0);
+    expectVecNear(face.tangent, {0, 0, 0}, 0);
 
     Edge dangling{nullptr, nullptr};
     QuadFace hollow(&dangling, nullptr, &dangling, nullptr);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/expect_math.h"
+
 #include "engine/mesh/mesh_geometry.h"
 
 using velmo::Edge;
@@ -22,11 +24,6 @@ using velmo::VertexList;
 
 namespace {
 
-void expectVec(const Vec3& actual, const Vec3& expected, float tolerance = 1e-5f) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 Vec3 unit(float x, float y, float z) {
     const float length = std::sqrt(x * x + y * y + z * z);
@@ -179,12 +176,12 @@ TEST(GeometryVertexNormals, LargerFacePullsASharedVertexInProportionToItsArea) {
     addFace(g, {0, 3, 4});
 
     ASSERT_TRUE(g.computeNormals());
-    expectVec(g.vertices[0]->normal, unit(2, 0, 1));
-    expectVec(g.vertices[1]->normal, {0, 0, 1});
-    expectVec(g.vertices[2]->normal, {0, 0, 1});
-    expectVec(g.vertices[3]->normal, {1, 0, 0});
-    expectVec(g.vertices[4]->normal, {1, 0, 0});
-    expectVec(unused->normal, {0, 0, 0}, 0);
+    expectVecNear(g.vertices[0]->normal, unit(2, 0, 1));
+    expectVecNear(g.vertices[1]->normal, {0, 0, 1});
+    expectVecNear(g.vertices[2]->normal, {0, 0, 1});
+    expectVecNear(g.vertices[3]->normal, {1, 0, 0});
+    expectVecNear(g.vertices[4]->normal, {1, 0, 0});
+    expectVecNear(unused->normal, {0, 0, 0}, 0);
     EXPECT_TRUE(g.vertexNormalsValid);
     EXPECT_TRUE(g.faceNormalsValid);
 }
@@ -195,7 +192,7 @@ TEST(GeometryVertexNormals, BoxCornersPointAwayFromTheCentre) {
     ASSERT_TRUE(g.computeNormals());
     for (const Vertex* v : g.vertices) {
         const Vec3& p = v->position;
-        expectVec(v->normal, unit(p.x, p.y, p.z));
+        expectVecNear(v->normal, unit(p.x, p.y, p.z));
     }
 }
 
@@ -210,18 +207,18 @@ TEST(GeometryVertexNormals, ComputedOnceUntilTheirFlagsAreCleared) {
     // Valid normals are not recomputed, even after the positions changed.
     g.vertices[2]->setPosition(0, 0, 1); // the face now faces -y
     EXPECT_FALSE(g.computeNormals());
-    expectVec(g.vertices[0]->normal, {0, 0, 1});
+    expectVecNear(g.vertices[0]->normal, {0, 0, 1});
 
     // With face normals still valid, vertex normals are rebuilt from the stale face normal.
     g.vertexNormalsValid = false;
     EXPECT_TRUE(g.computeNormals());
-    expectVec(g.vertices[0]->normal, {0, 0, 1});
+    expectVecNear(g.vertices[0]->normal, {0, 0, 1});
 
     // Clearing both, as editing does, gives the new orientation.
     g.vertexNormalsValid = false;
     g.faceNormalsValid = false;
     EXPECT_TRUE(g.computeNormals());
-    expectVec(g.vertices[0]->normal, {0, -1, 0});
+    expectVecNear(g.vertices[0]->normal, {0, -1, 0});
 }
 
 TEST(GeometryTangentFrames, FaceFramesAreRecomputedAtEveryCall) {
@@ -231,10 +228,10 @@ TEST(GeometryTangentFrames, FaceFramesAreRecomputedAtEveryCall) {
     addVertex(g, 0, 1, 0)->setUV1(0, 1);
     FaceBase* face = addFace(g, {0, 1, 2});
     g.computeFaceTangentFrames();
-    expectVec(face->tangent, {1, 0, 0});
+    expectVecNear(face->tangent, {1, 0, 0});
     g.vertices[1]->setUV1(2, 0);
     g.computeFaceTangentFrames();
-    expectVec(face->tangent, {0.5f, 0, 0});
+    expectVecNear(face->tangent, {0.5f, 0, 0});
 }
 
 TEST(GeometryTangentFrames, NormalisedPerVertexAndComputedOnceUntilTheStoreIsRefilled) {
@@ -251,11 +248,11 @@ TEST(GeometryTangentFrames, NormalisedPerVertexAndComputedOnceUntilTheStoreIsRef
     g.computeTangents();
     EXPECT_TRUE(g.tangentFramesValid);
     for (int i = 0; i < 4; ++i) {
-        expectVec(g.vertices[i]->tangent, {1, 0, 0});
-        expectVec(g.vertices[i]->binormal, {0, 1, 0});
+        expectVecNear(g.vertices[i]->tangent, {1, 0, 0});
+        expectVecNear(g.vertices[i]->binormal, {0, 1, 0});
     }
-    expectVec(unused->tangent, {0, 0, 0}, 0);
-    expectVec(unused->binormal, {0, 0, 0}, 0);
+    expectVecNear(unused->tangent, {0, 0, 0}, 0);
+    expectVecNear(unused->binormal, {0, 0, 0}, 0);
 
     // Editing access clears only the normal flags: the frames stay as computed.
     for (Vertex* v : g.vertices) {
@@ -264,7 +261,7 @@ TEST(GeometryTangentFrames, NormalisedPerVertexAndComputedOnceUntilTheStoreIsRef
     g.vertexNormalsValid = false;
     g.faceNormalsValid = false;
     g.computeTangents();
-    expectVec(g.vertices[0]->tangent, {1, 0, 0});
+    expectVecNear(g.vertices[0]->tangent, {1, 0, 0});
 
     // Refilling the store clears the flag and the next call follows the new mapping.
     MeshGeometry refilled;
@@ -272,8 +269,8 @@ TEST(GeometryTangentFrames, NormalisedPerVertexAndComputedOnceUntilTheStoreIsRef
     refilled.assign(&g.vertices, &g.edges, &g.faces);
     EXPECT_FALSE(refilled.tangentFramesValid);
     refilled.computeTangents();
-    expectVec(refilled.vertices[0]->tangent, {0, 1, 0});
-    expectVec(refilled.vertices[0]->binormal, {1, 0, 0});
+    expectVecNear(refilled.vertices[0]->tangent, {0, 1, 0});
+    expectVecNear(refilled.vertices[0]->binormal, {1, 0, 0});
 }
 
 TEST(GeometryCopy, AssignCopiesTheElementGraphIntoTheStore) {
@@ -298,7 +295,7 @@ TEST(GeometryCopy, AssignCopiesTheElementGraphIntoTheStore) {
     // The copy stands on its own once the source is gone.
     source.reset();
     ASSERT_TRUE(copy.computeNormals());
-    expectVec(copy.vertices[7]->normal, unit(1, 1, 1));
+    expectVecNear(copy.vertices[7]->normal, unit(1, 1, 1));
 }
 
 TEST(GeometryCopy, AssignReplacesOnlyTheListsGivenAndLinksOnlyWhatItCopied) {

@@ -8,33 +8,9 @@
 
 #include "support/engine_fixture.h"
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "support/images.h"
 
 namespace {
-
-// Encodes RGBA or RGB pixels (top row first) as a PNG, or as a JPEG of the best quality.
-std::vector<unsigned char> encode(bool jpeg, int width, int height, int channels,
-                                  const std::vector<unsigned char>& pixels) {
-    std::vector<unsigned char> out;
-    const auto append = [](void* context, void* data, int size) {
-        auto* bytes = static_cast<std::vector<unsigned char>*>(context);
-        bytes->insert(bytes->end(), static_cast<unsigned char*>(data),
-                      static_cast<unsigned char*>(data) + size);
-    };
-    if (jpeg) {
-        stbi_write_jpg_to_func(append, &out, width, height, channels, pixels.data(), 100);
-    } else {
-        stbi_write_png_to_func(append, &out, width, height, channels, pixels.data(),
-                               width * channels);
-    }
-    return out;
-}
 
 DWORD pixelAt(const std::vector<unsigned char>& bgra, UINT width, UINT x, UINT y) {
     DWORD v;
@@ -74,7 +50,7 @@ TEST_F(TextureFromMemory, APngWithAlphaIsStretchedToPowersOfTwoWithItsPixels) {
                                      static_cast<unsigned char>(y == 0 ? 255 : 64)});
         }
     }
-    ASSERT_EQ(load(encode(false, 3, 2, 4, rgba)), D3D_OK);
+    ASSERT_EQ(load(encodeImage(false, 3, 2, 4, rgba)), D3D_OK);
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(info.Width, 3u);
     EXPECT_EQ(info.Height, 2u);
@@ -99,7 +75,7 @@ TEST_F(TextureFromMemory, AJpegHasNoAlphaAndKeepsItsColour) {
     for (int i = 0; i < 16 * 16; ++i) {
         rgb.insert(rgb.end(), {200, 100, 50});
     }
-    ASSERT_EQ(load(encode(true, 16, 16, 3, rgb)), D3D_OK);
+    ASSERT_EQ(load(encodeImage(true, 16, 16, 3, rgb)), D3D_OK);
     EXPECT_EQ(info.ImageFileFormat, D3DXIFF_JPG);
     EXPECT_EQ(info.Format, D3DFMT_X8R8G8B8);
     D3DSURFACE_DESC desc = {};
@@ -123,7 +99,7 @@ TEST_F(TextureFromMemory, EachMipLevelAveragesTheLevelAbove) {
     for (unsigned char g : grey) {
         rgb.insert(rgb.end(), {g, g, g});
     }
-    ASSERT_EQ(load(encode(false, 2, 2, 3, rgb)), D3D_OK);
+    ASSERT_EQ(load(encodeImage(false, 2, 2, 3, rgb)), D3D_OK);
     ASSERT_EQ(texture->GetLevelCount(), 2u);
     EXPECT_EQ(pixelAt(port::testing::textureLevelPixels(texture, 1), 1, 0, 0), 0xFF3C3C3Cu);
 }
@@ -138,7 +114,7 @@ class TextureSizes : public TextureFromMemory, public ::testing::WithParamInterf
 TEST_P(TextureSizes, AreThePowersOfTwoAtOrAboveWithAFullMipChain) {
     const SizeCase c = GetParam();
     std::vector<unsigned char> rgb(size_t(c.width) * c.height * 3, 128);
-    ASSERT_EQ(load(encode(false, c.width, c.height, 3, rgb)), D3D_OK);
+    ASSERT_EQ(load(encodeImage(false, c.width, c.height, 3, rgb)), D3D_OK);
     EXPECT_EQ(info.Width, UINT(c.width));
     EXPECT_EQ(info.Height, UINT(c.height));
     D3DSURFACE_DESC desc = {};
@@ -169,7 +145,7 @@ TEST_P(BadBytes, FailWithNoTexture) {
 }
 
 std::vector<unsigned char> truncatedPng() {
-    std::vector<unsigned char> png = encode(false, 8, 8, 3, std::vector<unsigned char>(192, 7));
+    std::vector<unsigned char> png = encodeImage(false, 8, 8, 3, std::vector<unsigned char>(192, 7));
     png.resize(png.size() / 2);
     return png;
 }

@@ -9,13 +9,7 @@
 #include "engine/resources/texture.h"
 #include "support/engine_fixture.h"
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "support/images.h"
 
 namespace {
 
@@ -61,15 +55,8 @@ TEST_F(DeviceState, ATargetOfAnotherSizeStaysInThePool) {
 }
 
 TEST_F(DeviceState, EveryLoadOfANameMakesItsOwnTextureAndAllAreFreedWithTheDevice) {
-    std::vector<unsigned char> png;
-    const std::vector<unsigned char> pixels(3 * 2 * 4, 99);
-    stbi_write_png_to_func(
-        [](void* context, void* data, int size) {
-            auto* bytes = static_cast<std::vector<unsigned char>*>(context);
-            bytes->insert(bytes->end(), static_cast<unsigned char*>(data),
-                          static_cast<unsigned char*>(data) + size);
-        },
-        &png, 3, 2, 4, pixels.data(), 3 * 4);
+    const std::vector<unsigned char> png =
+        encodeImage(false, 3, 2, 4, std::vector<unsigned char>(3 * 2 * 4, 99));
     velmo::FileCache::instance()->entries.push_back({"dot.png", png.data(), uint32_t(png.size())});
 
     velmo::Texture* first = velmo::Device::loadTexture("dot.png");

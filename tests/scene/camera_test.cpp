@@ -1,6 +1,8 @@
 // Cameras.
 #include <gtest/gtest.h>
 
+#include "support/expect_math.h"
+
 #include <cmath>
 
 #include "engine/math/matrix.h"
@@ -14,19 +16,7 @@ using velmo::Vec3;
 
 constexpr float kPi = 3.14159265358979f;
 
-void expectMatrixNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected,
-                      float tolerance = 1e-6f) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            EXPECT_NEAR(actual.m[i][j], expected.m[i][j], tolerance)
-                << "m[" << i << "][" << j << "]";
-}
 
-void expectVecNear(const Vec3& actual, const Vec3& expected, float tolerance = 1e-5f) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 // The application frame with a window of the given settings (no window is opened).
 class CameraTest : public ::testing::Test {
