@@ -15,6 +15,7 @@
 #include "engine/platform/startup_dialog.h"
 #include "engine/platform/tweakable.h"
 #include "engine/resources/device_state.h"
+#include "engine/resources/effect_cache.h"
 
 namespace {
 
@@ -85,6 +86,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     RemoveFontResourceA("data/Shadowed Black Wide.ttf");
     freeHouseScene();
     freeIntroScene();
+    delete velmo::EffectCache::single;
+    velmo::EffectCache::single = nullptr;
     velmo::Device::instance()->state->releaseAll();
     delete engine;
     velmo::closeLog();

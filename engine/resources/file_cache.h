@@ -1,3 +1,4 @@
+// Whole data files read once and kept for the run, keyed by the name the caller gave.
 #pragma once
 
 #include <cstdint>
@@ -9,17 +10,23 @@ namespace velmo {
 // One file read whole: its name as the caller gave it, and its bytes, kept for the whole run.
 struct FileCacheEntry {
     std::string name;
-    unsigned char* data = nullptr;
+    const unsigned char* data = nullptr;
     uint32_t size = 0;
 };
 
 // The process-wide cache of whole files, from which textures and effects are made.
 class FileCache {
 public:
+    // The single cache, created empty on first use and never freed.
     static FileCache* instance();
 
     // The entry of that exact name, or null when the file was never read.
     const FileCacheEntry* find(const std::string& name) const;
+
+    // Reads "data/" + name, or else name itself, unless the name is cached already. When
+    // neither opens, tells the user in a message box and caches nothing; the run goes on and
+    // whoever wanted the file does without it.
+    void load(const std::string& name);
 
     std::vector<FileCacheEntry> entries;
 
@@ -27,7 +34,9 @@ private:
     FileCache() = default;
 };
 
-// Has the file cache read the named file, so that textures and effects can be made from it.
-void preloadFile(const std::string& name);
+// Has the file cache read the named file and gives the name back, to be passed straight on to
+// the texture or effect that is made from the file.
+std::string preloadFile(const char* name);
+std::string preloadFile(const std::string& name);
 
 } // namespace velmo

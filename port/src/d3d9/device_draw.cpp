@@ -1,26 +1,113 @@
-// Drawing state and draw calls of the device.
+// Drawing state and draw calls of the device. The state lives in the pipeline; each draw binds
+// the render targets and has the pipeline apply everything before the GL draw.
+#include "d3d9/buffers.h"
 #include "d3d9/device.h"
 
 namespace port::d3d9 {
 
-HRESULT Device::SetTexture(DWORD, IDirect3DBaseTexture9*) { return D3DERR_INVALIDCALL; }
-HRESULT Device::GetTexture(DWORD, IDirect3DBaseTexture9**) { return D3DERR_INVALIDCALL; }
-HRESULT Device::SetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD) { return D3DERR_INVALIDCALL; }
-HRESULT Device::GetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD*) { return D3DERR_INVALIDCALL; }
-HRESULT Device::SetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD) {
-    return D3DERR_INVALIDCALL;
+HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+    return pipeline.setTexture(stage, texture, this);
 }
-HRESULT Device::GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD*) {
-    return D3DERR_INVALIDCALL;
+HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
+    return pipeline.getTexture(stage, texture);
 }
-HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE, const D3DMATRIX*) { return D3DERR_INVALIDCALL; }
-HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) { return D3DERR_INVALIDCALL; }
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) { return D3DERR_INVALIDCALL; }
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) {
-    return D3DERR_INVALIDCALL;
+HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+    return pipeline.setSamplerState(sampler, type, value);
 }
-HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT, const void*, UINT) {
-    return D3DERR_INVALIDCALL;
+HRESULT Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) {
+    return pipeline.getSamplerState(sampler, type, value);
+}
+HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    return pipeline.setStageState(stage, type, value);
+}
+HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
+    return pipeline.getStageState(stage, type, value);
+}
+HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    return pipeline.setTransform(state, matrix);
+}
+HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
+    return pipeline.getTransform(state, matrix);
+}
+
+bool Device::prepareDraw(GLuint buffer, GLintptr offset, UINT stride) {
+    bindRenderTargets();
+    applyViewport();
+    return pipeline.prepare(renderStates, vertexFormat, buffer, offset, stride);
+}
+
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+    if (type != D3DPT_TRIANGLELIST || !makeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (primitiveCount == 0) {
+        return D3D_OK;
+    }
+    if (streamSource == nullptr || streamSource->glName() == 0 ||
+        streamStride < fvfVertexSize(vertexFormat) || vertexFormat == 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    const uint64_t vertices = uint64_t(primitiveCount) * 3;
+    if (uint64_t(streamOffset) + (uint64_t(startVertex) + vertices) * streamStride >
+        streamSource->size()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (prepareDraw(streamSource->glName(), streamOffset, streamStride)) {
+        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT, UINT,
+                                     UINT startIndex, UINT primitiveCount) {
+    if (type != D3DPT_TRIANGLELIST || !makeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (primitiveCount == 0) {
+        return D3D_OK;
+    }
+    if (streamSource == nullptr || streamSource->glName() == 0 ||
+        streamStride < fvfVertexSize(vertexFormat) || indexBuffer == nullptr ||
+        indexBuffer->glName() == 0 || vertexFormat == 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    const bool wide = indexBuffer->format() == D3DFMT_INDEX32;
+    const uint64_t indexSize = wide ? 4 : 2;
+    const uint64_t indices = uint64_t(primitiveCount) * 3;
+    if ((uint64_t(startIndex) + indices) * indexSize > indexBuffer->size()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (prepareDraw(streamSource->glName(), streamOffset, streamStride)) {
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer->glName());
+        glDrawElementsBaseVertex(
+            GL_TRIANGLES, static_cast<GLsizei>(indices), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+            reinterpret_cast<const void*>(startIndex * indexSize), baseVertexIndex);
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                                UINT vertexStride) {
+    if (type != D3DPT_TRIANGLELIST || vertexData == nullptr || vertexStride == 0 ||
+        !makeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (primitiveCount == 0) {
+        return D3D_OK;
+    }
+    const uint64_t vertices = uint64_t(primitiveCount) * 3;
+    if (vertexFormat == 0 || vertexStride < fvfVertexSize(vertexFormat) ||
+        vertices * vertexStride > uint64_t(INT32_MAX)) {
+        return D3DERR_INVALIDCALL;
+    }
+    const GLuint scratch =
+        pipeline.upload(vertexData, static_cast<GLsizeiptr>(vertices * vertexStride));
+    if (prepareDraw(scratch, 0, vertexStride)) {
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices));
+    }
+    // As in Direct3D, a draw from user memory leaves stream 0 unbound.
+    SetStreamSource(0, nullptr, 0, 0);
+    return D3D_OK;
 }
 
 } // namespace port::d3d9

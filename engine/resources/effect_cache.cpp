@@ -1,0 +1,67 @@
+#include "engine/resources/effect_cache.h"
+
+#include <dxerr.h>
+
+#include "engine/resources/device_state.h"
+#include "engine/resources/file_cache.h"
+
+namespace velmo {
+
+EffectCache* EffectCache::single = nullptr;
+
+EffectCache* EffectCache::instance() {
+    if (single == nullptr) {
+        single = new EffectCache;
+    }
+    return single;
+}
+
+EffectCache::~EffectCache() {
+    releaseAll();
+}
+
+EffectCacheEntry* EffectCache::find(const std::string& name) {
+    for (EffectCacheEntry& entry : entries) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+ID3DXEffect* EffectCache::get(const std::string& name) {
+    EffectCacheEntry* entry = find(name);
+    if (entry != nullptr && entry->effect != nullptr) {
+        return entry->effect;
+    }
+    // Effects are made only from cached bytes; reading the file here first means every effect
+    // file the engine names is found, not only the ones someone preloaded.
+    FileCache::instance()->load(name);
+    const FileCacheEntry* file = FileCache::instance()->find(name);
+    ID3DXEffect* effect = nullptr;
+    const HRESULT hr = D3DXCreateEffect(
+        Device::instance()->state->device, file != nullptr ? file->data : nullptr,
+        file != nullptr ? file->size : 0, nullptr, nullptr, 0, nullptr, &effect, nullptr);
+    if (FAILED(hr)) {
+        DXGetErrorDescriptionA(hr);
+        effect = nullptr;
+    }
+    if (entry == nullptr) {
+        entries.push_back({name, effect});
+        entry = &entries.back();
+    } else {
+        entry->effect = effect;
+    }
+    return entry->effect;
+}
+
+void EffectCache::releaseAll() {
+    for (EffectCacheEntry& entry : entries) {
+        if (entry.effect != nullptr) {
+            entry.effect->Release();
+            entry.effect = nullptr;
+        }
+    }
+}
+
+} // namespace velmo

@@ -1,0 +1,76 @@
+// The device's drawing state beyond render states (textures, sampler and texture-stage states,
+// transforms, the effect pass's program) and how it all reaches GL before a draw.
+//
+// Draws inside an effect pass use the pass's GLSL program; draws outside any pass use the
+// fixed-function emulation, a program the port chooses from the texture-stage states and the
+// vertex format. Until the emulation covers a configuration it gives no program and such a
+// draw draws nothing.
+#pragma once
+
+#include <array>
+
+#include <d3d9.h>
+#include <epoxy/gl.h>
+
+namespace port::d3d9 {
+
+class Device;
+
+inline constexpr DWORD kTextureStages = 8;
+inline constexpr DWORD kSamplerStateCount = 14;      // D3DSAMP_ADDRESSU (1) to 13
+inline constexpr DWORD kTextureStageStateCount = 33; // D3DTSS_COLOROP (1) to 32
+
+// Bytes of one vertex of a flexible vertex format.
+UINT fvfVertexSize(DWORD fvf);
+
+class Pipeline {
+public:
+    Pipeline();
+    ~Pipeline(); // lets go of the bound textures; GL objects go with the context
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    // Each answers D3DERR_INVALIDCALL for a stage, sampler or state out of range.
+    HRESULT setTexture(DWORD stage, IDirect3DBaseTexture9* texture, const Device* device);
+    HRESULT getTexture(DWORD stage, IDirect3DBaseTexture9** texture) const;
+    HRESULT setSamplerState(DWORD sampler, DWORD type, DWORD value);
+    HRESULT getSamplerState(DWORD sampler, DWORD type, DWORD* value) const;
+    HRESULT setStageState(DWORD stage, DWORD type, DWORD value);
+    HRESULT getStageState(DWORD stage, DWORD type, DWORD* value) const;
+    HRESULT setTransform(DWORD state, const D3DMATRIX* matrix);
+    HRESULT getTransform(DWORD state, D3DMATRIX* matrix) const;
+
+    void setPassProgram(GLuint program) { passProgram = program; }
+    GLuint currentPassProgram() const { return passProgram; }
+
+    // With the device's context current and its targets bound: applies the render states,
+    // samplers and textures, binds the program and lays the vertex format `fvf` over
+    // `buffer` (bytes from `offset`, `stride` apart). False when the format is not drawable
+    // or no program can draw it; nothing is drawn then.
+    bool prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GLuint buffer,
+                 GLintptr offset, UINT stride);
+    // A GL buffer of the port's own, holding `size` bytes copied from `data`.
+    GLuint upload(const void* data, GLsizeiptr size);
+
+private:
+    void createGlObjects();
+    void applySamplers();
+    // The hook of the fixed-function emulation: the program that draws the current
+    // texture-stage configuration with vertices of format `fvf`, or 0 when there is none.
+    GLuint fixedFunctionProgram(DWORD fvf);
+
+    std::array<IDirect3DBaseTexture9*, kTextureStages> textures = {}; // each holds a reference
+    std::array<std::array<DWORD, kSamplerStateCount>, kTextureStages> samplerStates;
+    std::array<std::array<DWORD, kTextureStageStateCount>, kTextureStages> stageStates;
+    // View, projection, texture 0-7 (slots 0 to 23 by state), world matrices 0-255 (from 24).
+    std::array<D3DMATRIX, 24 + 256> transforms;
+    GLuint passProgram = 0;
+
+    bool glReady = false;
+    GLuint vertexArray = 0;
+    GLuint scratchBuffer = 0;
+    GLsizeiptr scratchSize = 0;
+    std::array<GLuint, kTextureStages> samplers = {};
+};
+
+} // namespace port::d3d9

@@ -1,0 +1,359 @@
+// Draw calls through the real GL backend: effect passes drawing into render targets, read back
+// with GetRenderTargetData; and the device's drawing state.
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+
+#include "support/engine_fixture.h"
+
+namespace {
+
+struct Position {
+    float x, y, z;
+};
+struct TexturedVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    float u, v;
+};
+
+// Two triangles covering the target, both clockwise in the picture as Direct3D's front faces.
+const Position kQuad[6] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
+const TexturedVertex kTexturedQuad[6] = {{-1, -1, 0, 0, 0, 1, 0, 1}, {-1, 1, 0, 0, 0, 1, 0, 0},
+                                         {1, 1, 0, 0, 0, 1, 1, 0},   {1, 1, 0, 0, 0, 1, 1, 0},
+                                         {1, -1, 0, 0, 0, 1, 1, 1},  {-1, -1, 0, 0, 0, 1, 0, 1}};
+
+constexpr DWORD kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kWhite = 0xFFFFFFFF;
+
+class Draw : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        std::ifstream in("data/TestEffect.fxo", std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>()};
+        ASSERT_EQ(D3DXCreateEffect(device, bytes.data(), UINT(bytes.size()), nullptr, nullptr, 0,
+                                   nullptr, &effect, nullptr),
+                  D3D_OK);
+    }
+    void TearDown() override {
+        for (IUnknown* object : held) {
+            object->Release();
+        }
+        if (effect != nullptr) {
+            effect->Release();
+        }
+        EngineTest::TearDown();
+    }
+
+    // A render-target texture, bound as render target 0 and cleared to `color` when `bind`.
+    IDirect3DTexture9* makeTarget(UINT width, UINT height, DWORD color, bool bind = true) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                        D3DPOOL_DEFAULT, &texture, nullptr),
+                  D3D_OK);
+        IDirect3DSurface9* surface = nullptr;
+        texture->GetSurfaceLevel(0, &surface);
+        held.push_back(texture);
+        held.push_back(surface);
+        IDirect3DSurface9* previous = nullptr;
+        device->GetRenderTarget(0, &previous);
+        device->SetRenderTarget(0, surface);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, color, 1.0f, 0);
+        if (!bind) {
+            device->SetRenderTarget(0, previous);
+        }
+        previous->Release();
+        return texture;
+    }
+
+    // The pixels of render target 0, 0xAARRGGBB, top row first.
+    std::vector<DWORD> readTarget() {
+        IDirect3DSurface9* target = nullptr;
+        device->GetRenderTarget(0, &target);
+        D3DSURFACE_DESC desc = {};
+        target->GetDesc(&desc);
+        IDirect3DSurface9* copy = nullptr;
+        EXPECT_EQ(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr),
+                  D3D_OK);
+        EXPECT_EQ(device->GetRenderTargetData(target, copy), D3D_OK);
+        D3DLOCKED_RECT locked = {};
+        copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+        std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
+        std::memcpy(pixels.data(), locked.pBits, pixels.size() * 4);
+        copy->UnlockRect();
+        copy->Release();
+        target->Release();
+        width = desc.Width;
+        return pixels;
+    }
+    DWORD at(const std::vector<DWORD>& pixels, UINT x, UINT y) const {
+        return pixels[size_t(y) * width + x];
+    }
+    static bool all(const std::vector<DWORD>& pixels, DWORD color) {
+        for (DWORD p : pixels) {
+            if (p != color) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void beginFlat(const D3DXVECTOR4& color) {
+        ASSERT_EQ(effect->SetTechnique("Flat"), D3D_OK);
+        ASSERT_EQ(effect->SetVector("color", &color), D3D_OK);
+        UINT passes = 0;
+        ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+        ASSERT_EQ(device->SetFVF(D3DFVF_XYZ), D3D_OK);
+    }
+    void end() {
+        EXPECT_EQ(effect->EndPass(), D3D_OK);
+        EXPECT_EQ(effect->End(), D3D_OK);
+    }
+    HRESULT drawQuad() { return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kQuad, 12); }
+
+    ID3DXEffect* effect = nullptr;
+    std::vector<IUnknown*> held;
+    UINT width = 0;
+};
+
+TEST_F(Draw, APassFillsTheTargetWithItsColourParameter) {
+    makeTarget(64, 32, 0xFF000000);
+    beginFlat(D3DXVECTOR4(0.2f, 0.4f, 0.6f, 1.0f));
+    EXPECT_EQ(drawQuad(), D3D_OK);
+    end();
+    EXPECT_TRUE(all(readTarget(), 0xFF336699u));
+}
+
+TEST_F(Draw, ANewValueReachesTheDrawOnlyAfterCommitChanges) {
+    makeTarget(16, 16, 0xFF000000);
+    beginFlat(D3DXVECTOR4(1, 0, 0, 1));
+    drawQuad();
+    EXPECT_TRUE(all(readTarget(), kRed));
+    const D3DXVECTOR4 green(0, 1, 0, 1);
+    effect->SetVector("color", &green);
+    drawQuad();
+    EXPECT_TRUE(all(readTarget(), kRed));
+    EXPECT_EQ(effect->CommitChanges(), D3D_OK);
+    drawQuad();
+    EXPECT_TRUE(all(readTarget(), kGreen));
+    end();
+}
+
+TEST_F(Draw, ATextureParameterIsSampledTopRowFirstAndMatricesMultiplyRowVectors) {
+    // The source picture: red, green / blue, white quadrants, drawn by clears.
+    IDirect3DTexture9* source = makeTarget(8, 8, kWhite);
+    IDirect3DSurface9* sourceSurface = nullptr;
+    source->GetSurfaceLevel(0, &sourceSurface);
+    const D3DRECT quadrants[3] = {{0, 0, 4, 4}, {4, 0, 8, 4}, {0, 4, 4, 8}};
+    const DWORD colors[3] = {kRed, kGreen, kBlue};
+    for (int i = 0; i < 3; ++i) {
+        device->Clear(1, &quadrants[i], D3DCLEAR_TARGET, colors[i], 1.0f, 0);
+    }
+    sourceSurface->Release();
+    makeTarget(8, 8, 0);
+
+    effect->SetTexture("tex", source);
+    effect->SetBool("enabled", FALSE);
+    effect->SetInt("mode", 0);
+    effect->SetFloat("alpha", 1.0f);
+    const float weights[3] = {0, 0, 1};
+    effect->SetFloatArray("weights", weights, 3);
+    D3DXMATRIX shift;
+    D3DXMatrixIdentity(&shift);
+    effect->SetMatrix("worldViewProjection", &shift);
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+
+    UINT passes = 0;
+    effect->Begin(&passes, 0);
+    effect->BeginPass(0);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kTexturedQuad, 32), D3D_OK);
+    std::vector<DWORD> pixels = readTarget();
+    EXPECT_EQ(at(pixels, 1, 1), kRed);
+    EXPECT_EQ(at(pixels, 6, 1), kGreen);
+    EXPECT_EQ(at(pixels, 1, 6), kBlue);
+    EXPECT_EQ(at(pixels, 6, 6), kWhite);
+
+    // The translation in the fourth row moves the picture half the target to the right.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    shift._41 = 1.0f;
+    effect->SetMatrix("worldViewProjection", &shift);
+    effect->CommitChanges();
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kTexturedQuad, 32);
+    pixels = readTarget();
+    EXPECT_EQ(at(pixels, 1, 1), 0u);
+    EXPECT_EQ(at(pixels, 5, 1), kRed);
+    EXPECT_EQ(at(pixels, 5, 6), kBlue);
+    end();
+    effect->SetTexture("tex", nullptr);
+}
+
+struct CullCase {
+    const char* name;
+    DWORD cullMode;
+    bool clockwise; // as the triangle turns in the picture
+    bool drawn;
+};
+
+class Cull : public Draw, public ::testing::WithParamInterface<CullCase> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Cull,
+    ::testing::Values(CullCase{"CcwKeepsClockwise", D3DCULL_CCW, true, true},
+                      CullCase{"CcwRemovesCounterClockwise", D3DCULL_CCW, false, false},
+                      CullCase{"CwRemovesClockwise", D3DCULL_CW, true, false},
+                      CullCase{"CwKeepsCounterClockwise", D3DCULL_CW, false, true},
+                      CullCase{"NoneKeepsBoth", D3DCULL_NONE, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The upper-left half of the target: top left, top right, bottom left is clockwise on screen.
+TEST_P(Cull, RemovesTrianglesByHowTheyTurnInTheFinalPicture) {
+    const CullCase& c = GetParam();
+    makeTarget(16, 16, 0xFF000000);
+    beginFlat(D3DXVECTOR4(1, 1, 1, 1));
+    device->SetRenderState(D3DRS_CULLMODE, c.cullMode); // overrides the pass's CullMode
+    const Position clockwise[3] = {{-1, 1, 0}, {1, 1, 0}, {-1, -1, 0}};
+    const Position counter[3] = {{-1, 1, 0}, {-1, -1, 0}, {1, 1, 0}};
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, c.clockwise ? clockwise : counter, 12),
+              D3D_OK);
+    end();
+    const std::vector<DWORD> pixels = readTarget();
+    EXPECT_EQ(at(pixels, 2, 2), c.drawn ? kWhite : 0xFF000000u);
+    EXPECT_EQ(at(pixels, 14, 14), 0xFF000000u);
+}
+
+TEST_F(Draw, IndexedAndBufferDrawsReadTheBoundStreamFromItsBaseVertex) {
+    makeTarget(16, 16, 0xFF000000);
+    // Four vertices of padding, then the corners of the quad.
+    const Position vertices[8] = {{9, 9, 0},   {9, 9, 0},  {9, 9, 0}, {9, 9, 0},
+                                  {-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+    const WORD indices[6] = {0, 1, 2, 2, 3, 0};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(
+        device->CreateVertexBuffer(sizeof vertices, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &vb, nullptr),
+        D3D_OK);
+    ASSERT_EQ(
+        device->CreateIndexBuffer(sizeof indices, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr),
+        D3D_OK);
+    held.push_back(vb);
+    held.push_back(ib);
+    void* data = nullptr;
+    vb->Lock(0, 0, &data, 0);
+    std::memcpy(data, vertices, sizeof vertices);
+    vb->Unlock();
+    ib->Lock(0, 0, &data, 0);
+    std::memcpy(data, indices, sizeof indices);
+    ib->Unlock();
+
+    beginFlat(D3DXVECTOR4(0, 0, 1, 1));
+    device->SetStreamSource(0, vb, 0, sizeof(Position));
+    device->SetIndices(ib);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 0, 2), D3D_OK);
+    EXPECT_TRUE(all(readTarget(), kBlue));
+
+    // Past the end of the index buffer: refused.
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 3, 2), D3DERR_INVALIDCALL);
+    // Vertices 4, 5, 6 as a plain triangle: the upper-left half turns red.
+    const D3DXVECTOR4 red(1, 0, 0, 1);
+    effect->SetVector("color", &red);
+    effect->CommitChanges();
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 4, 1), D3D_OK);
+    const std::vector<DWORD> pixels = readTarget();
+    EXPECT_EQ(at(pixels, 2, 2), kRed);
+    EXPECT_EQ(at(pixels, 14, 14), kBlue);
+    end();
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetIndices(nullptr);
+}
+
+TEST_F(Draw, DrawsOutsideAnyPassOrOfNothingChangeNoPixel) {
+    makeTarget(16, 16, 0xFF102030);
+    device->SetFVF(D3DFVF_XYZ);
+    EXPECT_EQ(drawQuad(), D3D_OK); // no emulated fixed-function program for this state yet
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 0, kQuad, 12), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, kQuad, 12), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, nullptr, 12), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL); // no stream
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL); // 24 bytes a vertex: a stride of 12 would overrun
+    EXPECT_EQ(drawQuad(), D3DERR_INVALIDCALL);
+    EXPECT_TRUE(all(readTarget(), 0xFF102030u));
+}
+
+class DrawingState : public EngineTest {};
+
+TEST_F(DrawingState, SamplerStageAndTransformStatesStartAsDirect3DsAndKeepWhatIsSet) {
+    struct Expect {
+        DWORD stage;
+        DWORD type;
+        DWORD value;
+    };
+    const Expect samplers[] = {
+        {0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP}, {7, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP},
+        {3, D3DSAMP_MAGFILTER, D3DTEXF_POINT},   {3, D3DSAMP_MINFILTER, D3DTEXF_POINT},
+        {3, D3DSAMP_MIPFILTER, D3DTEXF_NONE},    {0, D3DSAMP_MAXANISOTROPY, 1}};
+    for (const Expect& e : samplers) {
+        DWORD value = 99;
+        EXPECT_EQ(device->GetSamplerState(e.stage, D3DSAMPLERSTATETYPE(e.type), &value), D3D_OK);
+        EXPECT_EQ(value, e.value) << e.stage << " " << e.type;
+    }
+    const Expect stages[] = {
+        {0, D3DTSS_COLOROP, D3DTOP_MODULATE},   {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
+        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+        {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},   {0, D3DTSS_COLORARG2, D3DTA_CURRENT},
+        {5, D3DTSS_ALPHAARG2, D3DTA_CURRENT}};
+    for (const Expect& e : stages) {
+        DWORD value = 99;
+        EXPECT_EQ(device->GetTextureStageState(e.stage, D3DTEXTURESTAGESTATETYPE(e.type), &value),
+                  D3D_OK);
+        EXPECT_EQ(value, e.value) << e.stage << " " << e.type;
+    }
+    EXPECT_EQ(device->SetSamplerState(2, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
+    EXPECT_EQ(device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR), D3D_OK);
+    DWORD value = 0;
+    device->GetSamplerState(2, D3DSAMP_ADDRESSU, &value);
+    EXPECT_EQ(value, DWORD(D3DTADDRESS_CLAMP));
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &value);
+    EXPECT_EQ(value, DWORD(D3DTA_TFACTOR));
+    EXPECT_EQ(device->SetSamplerState(8, D3DSAMP_ADDRESSU, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetTextureStageState(8, D3DTSS_COLOROP, &value), D3DERR_INVALIDCALL);
+
+    D3DXMATRIX m;
+    EXPECT_EQ(device->GetTransform(D3DTS_WORLD, &m), D3D_OK);
+    EXPECT_EQ(m._11 + m._22 + m._33 + m._44, 4.0f);
+    EXPECT_EQ(m._41, 0.0f);
+    m._41 = 3;
+    EXPECT_EQ(device->SetTransform(D3DTS_PROJECTION, &m), D3D_OK);
+    D3DXMATRIX back;
+    device->GetTransform(D3DTS_PROJECTION, &back);
+    EXPECT_EQ(back._41, 3.0f);
+    device->GetTransform(D3DTS_VIEW, &back);
+    EXPECT_EQ(back._41, 0.0f);
+    EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATETYPE(1), &m), D3DERR_INVALIDCALL);
+}
+
+TEST_F(DrawingState, StagesHoldTheirTexturesAndGetTextureAddsAReference) {
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    EXPECT_EQ(device->SetTexture(7, texture), D3D_OK);
+    EXPECT_EQ(device->SetTexture(8, texture), D3DERR_INVALIDCALL);
+    IDirect3DBaseTexture9* read = nullptr;
+    EXPECT_EQ(device->GetTexture(7, &read), D3D_OK);
+    EXPECT_EQ(read, texture);
+    EXPECT_EQ(read->Release(), 2u); // ours and the stage's
+    // The stage keeps it alive after the program lets go; a device released with it bound
+    // frees it (the sanitizers check).
+    EXPECT_EQ(texture->Release(), 1u);
+}
+
+} // namespace

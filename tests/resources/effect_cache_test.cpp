@@ -1,0 +1,112 @@
+// The effect cache: one effect per file name, read through the file cache on first use, a
+// failed name tried again, and every effect released at the end.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "engine/resources/effect_cache.h"
+#include "engine/resources/file_cache.h"
+#include "support/engine_fixture.h"
+#include "support/message_boxes.h"
+#include "support/scratch.h"
+
+namespace {
+
+class EffectCacheTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        std::ifstream in("data/TestEffect.fxo", std::ios::binary);
+        testEffect.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(testEffect.empty());
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(scratch.path());
+        std::filesystem::create_directory("data");
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous);
+        // The program's shutdown order: the cache goes before the device.
+        delete velmo::EffectCache::single;
+        velmo::EffectCache::single = nullptr;
+        EngineTest::TearDown();
+    }
+    void install(const std::string& path) { writeFile(path, testEffect.data(), testEffect.size()); }
+
+    std::string testEffect;
+    ScratchDir scratch;
+    std::filesystem::path previous;
+    MessageBoxRecorder boxes;
+};
+
+TEST_F(EffectCacheTest, ANameIsReadAndCreatedOnceAndSharedByEveryGet) {
+    install("data/SolidObject.fxo");
+    velmo::EffectCache* cache = velmo::EffectCache::instance();
+    EXPECT_EQ(cache, velmo::EffectCache::instance());
+    // Nobody preloaded the file: the cache has the file cache read it.
+    ID3DXEffect* first = cache->get("SolidObject.fxo");
+    ASSERT_NE(first, nullptr);
+    std::filesystem::remove("data/SolidObject.fxo");
+    EXPECT_EQ(cache->get("SolidObject.fxo"), first);
+    EXPECT_EQ(cache->entries.size(), 1u);
+    EXPECT_EQ(cache->find("SolidObject.fxo")->effect, first);
+    EXPECT_EQ(cache->find("solidobject.fxo"), nullptr);
+    EXPECT_NE(velmo::FileCache::instance()->find("SolidObject.fxo"), nullptr);
+    // Only the cache's reference: the effect was made once.
+    EXPECT_EQ(first->AddRef(), 2u);
+    first->Release();
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(EffectCacheTest, AMissingFileGivesTheBoxAndNullAndIsTriedAgain) {
+    velmo::EffectCache* cache = velmo::EffectCache::instance();
+    EXPECT_EQ(cache->get("MappedBlur.fxo"), nullptr);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Couldn't open file!");
+    ASSERT_NE(cache->find("MappedBlur.fxo"), nullptr);
+    EXPECT_EQ(cache->find("MappedBlur.fxo")->effect, nullptr);
+
+    install("MappedBlur.fxo");
+    ID3DXEffect* effect = cache->get("MappedBlur.fxo");
+    EXPECT_NE(effect, nullptr);
+    EXPECT_EQ(cache->entries.size(), 1u);
+    EXPECT_EQ(cache->find("MappedBlur.fxo")->effect, effect);
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+}
+
+TEST_F(EffectCacheTest, BytesThatAreNoEffectGiveNull) {
+    writeFile("data/Broken.fxo", "technique {", 11);
+    velmo::EffectCache* cache = velmo::EffectCache::instance();
+    EXPECT_EQ(cache->get("Broken.fxo"), nullptr);
+    EXPECT_EQ(cache->get("Broken.fxo"), nullptr);
+    EXPECT_EQ(cache->entries.size(), 1u);
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(EffectCacheTest, ReleaseAllAndTheDestructorReleaseEachEffectOnce) {
+    install("data/A.fxo");
+    install("data/B.fxo");
+    velmo::EffectCache* cache = velmo::EffectCache::instance();
+    ID3DXEffect* a = cache->get("A.fxo");
+    ID3DXEffect* b = cache->get("B.fxo");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(a, b);
+    cache->get("Missing.fxo");
+    a->AddRef();
+    b->AddRef();
+    cache->releaseAll();
+    EXPECT_EQ(a->Release(), 0u);
+
+    ID3DXEffect* again = cache->get("B.fxo"); // released entries are made anew
+    ASSERT_NE(again, nullptr);
+    again->AddRef();
+    delete velmo::EffectCache::single;
+    velmo::EffectCache::single = nullptr;
+    EXPECT_EQ(again->Release(), 0u);
+    EXPECT_EQ(b->Release(), 0u);
+}
+
+} // namespace
