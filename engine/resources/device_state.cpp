@@ -1,5 +1,6 @@
 #include "engine/resources/device_state.h"
 
+#include "engine/mesh/mesh.h"
 #include "engine/platform/engine.h"
 #include "engine/resources/render_target.h"
 #include "engine/resources/texture.h"
@@ -46,9 +47,17 @@ void DeviceState::returnRenderTarget(RenderTarget* target) {
     freeRenderTargets.push_back(target);
 }
 
+Mesh* DeviceState::createMesh() {
+    auto* mesh = new Mesh(0, 0);
+    meshes.insert(mesh);
+    return mesh;
+}
+
 void DeviceState::releaseAll() {
-    // Meshes come first. Nothing registers one yet: createMesh arrives with the mesh class,
-    // and with it the deletion of each registered mesh here.
+    // Meshes come first: they release their buffers while the device still exists.
+    for (Mesh* mesh : meshes) {
+        delete mesh;
+    }
     meshes.clear();
     for (Texture* texture : textures) {
         delete texture;

@@ -32,6 +32,9 @@ public:
     // Gives a borrowed target back to the end of the free list.
     void returnRenderTarget(RenderTarget* target);
 
+    // A new, empty mesh (no size hints), registered so that releaseAll frees it.
+    Mesh* createMesh();
+
     // Frees the meshes, the textures and the render targets (each set in ascending order of
     // address), empties the pool, then releases the device.
     void releaseAll();

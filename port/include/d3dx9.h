@@ -3,6 +3,8 @@
 
 #include "d3d9.h"
 #include "d3dx9math.h"
+#include "d3dx9effect.h"
+#include "d3dx9mesh.h"
 
 #define D3DX_DEFAULT ((UINT)-1)
 

@@ -5,6 +5,7 @@
 
 #include <port_testing.h>
 
+#include "d3d9/buffers.h"
 #include "d3d9/surface.h"
 
 #include "trace.h"
@@ -121,6 +122,12 @@ Device::~Device() {
         }
         if (depthStencil != nullptr) {
             std::exchange(depthStencil, nullptr)->Release();
+        }
+        if (streamSource != nullptr) {
+            std::exchange(streamSource, nullptr)->Release();
+        }
+        if (indexBuffer != nullptr) {
+            std::exchange(indexBuffer, nullptr)->Release();
         }
         if (backBuffer != nullptr) {
             std::exchange(backBuffer, nullptr)->Release();

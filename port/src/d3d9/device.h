@@ -17,6 +17,7 @@
 #include <epoxy/gl.h>
 
 #include "d3d9/framebuffer_cache.h"
+#include "d3d9/pipeline.h"
 #include "win32/window_table.h"
 
 namespace port::d3d9 {
@@ -138,6 +139,22 @@ private:
     std::array<DWORD, 256> renderStates = {};
     bool inScene = false;
     unsigned presents = 0;
+
+    // ---- Drawing state (device_draw.cpp, pipeline.cpp) ----
+public:
+    // The program of the effect pass being drawn, or 0 outside any pass: the effects set it at
+    // BeginPass and clear it at EndPass; draws outside a pass use the fixed-function emulation.
+    void setPassProgram(GLuint program) { pipeline.setPassProgram(program); }
+    GLuint passProgram() const { return pipeline.currentPassProgram(); }
+
+private:
+    // Binds the targets and applies the drawing state for a draw from `buffer`; false when
+    // there is nothing to draw with.
+    bool prepareDraw(GLuint buffer, GLintptr offset, UINT stride);
+
+    // Textures (holding references), sampler and stage states, transforms and the GL objects
+    // of drawing. Declared last: it lets go of its textures after the device's body has run.
+    Pipeline pipeline;
 };
 
 } // namespace port::d3d9

@@ -1,0 +1,197 @@
+#include "d3d9/buffers.h"
+
+#include <new>
+#include <utility>
+
+#include "d3d9/device.h"
+
+namespace port::d3d9 {
+
+namespace {
+
+bool validPool(D3DPOOL pool) {
+    return pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED || pool == D3DPOOL_SYSTEMMEM;
+}
+
+bool validUsage(DWORD usage, D3DPOOL pool) {
+    const DWORD known = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
+    // Dynamic buffers cannot be managed.
+    return (usage & ~known) == 0 && !((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED);
+}
+
+} // namespace
+
+bool BufferStorage::create(UINT length, bool dynamic) {
+    try {
+        bytes.assign(length, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glUsage = dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
+    glGenBuffers(1, &glBuffer);
+    // The copy-write target leaves the array and element bindings of the draw code alone.
+    glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
+    glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(length), bytes.data(), glUsage);
+    glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+    return glGetError() == GL_NO_ERROR;
+}
+
+void BufferStorage::deleteGlBuffer() {
+    if (glBuffer != 0) {
+        glDeleteBuffers(1, &glBuffer);
+        glBuffer = 0;
+    }
+}
+
+HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags) {
+    if (data == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *data = nullptr;
+    const UINT total = this->size();
+    const bool readOnly = (flags & D3DLOCK_READONLY) != 0;
+    if (locked || offset > total || (readOnly && (flags & D3DLOCK_DISCARD))) {
+        return D3DERR_INVALIDCALL;
+    }
+    // Size 0 locks from the offset to the end: the whole buffer when the offset is 0 too.
+    if (size == 0) {
+        size = total - offset;
+    }
+    if (size > total - offset) {
+        return D3DERR_INVALIDCALL;
+    }
+    locked = true;
+    lockOffset = offset;
+    lockSize = size;
+    lockFlags = flags;
+    *data = bytes.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT BufferStorage::unlock(bool upload) {
+    if (!locked) {
+        return D3DERR_INVALIDCALL;
+    }
+    locked = false;
+    if (!upload || (lockFlags & D3DLOCK_READONLY) || lockSize == 0 || glBuffer == 0) {
+        return D3D_OK;
+    }
+    glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
+    if (lockSize == bytes.size()) {
+        // The whole buffer: give GL fresh storage rather than wait for draws still reading it.
+        glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(lockSize), bytes.data(),
+                     glUsage);
+    } else {
+        glBufferSubData(GL_COPY_WRITE_BUFFER, static_cast<GLintptr>(lockOffset),
+                        static_cast<GLsizeiptr>(lockSize), bytes.data() + lockOffset);
+    }
+    glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+    return D3D_OK;
+}
+
+template <class Interface> Buffer<Interface>::~Buffer() {
+    if (owner != nullptr && owner->makeCurrent()) {
+        storage.deleteGlBuffer();
+    }
+}
+
+template <class Interface> ULONG Buffer<Interface>::Release() {
+    const ULONG left = --references;
+    if (left == 0) {
+        delete this;
+    }
+    return left;
+}
+
+template <class Interface>
+HRESULT Buffer<Interface>::Lock(UINT offset, UINT size, void** data, DWORD flags) {
+    if (owner == nullptr) {
+        if (data != nullptr) {
+            *data = nullptr;
+        }
+        return D3DERR_INVALIDCALL;
+    }
+    return storage.lock(offset, size, data, flags);
+}
+
+template <class Interface> HRESULT Buffer<Interface>::Unlock() {
+    if (owner == nullptr) {
+        storage.unlock(false);
+        return D3DERR_INVALIDCALL;
+    }
+    return storage.unlock(owner->makeCurrent());
+}
+
+template <class Interface> void Buffer<Interface>::detach() {
+    storage.deleteGlBuffer();
+    owner = nullptr;
+}
+
+template class Buffer<IDirect3DVertexBuffer9>;
+template class Buffer<IDirect3DIndexBuffer9>;
+
+HRESULT VertexBuffer::create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             VertexBuffer** result) {
+    if (result == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *result = nullptr;
+    if (length == 0 || !validPool(pool) || !validUsage(usage, pool)) {
+        return D3DERR_INVALIDCALL;
+    }
+    auto* buffer = new VertexBuffer(device, usage, fvf, pool);
+    if (!buffer->storage.create(length, (usage & D3DUSAGE_DYNAMIC) != 0)) {
+        buffer->Release();
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    *result = buffer;
+    return D3D_OK;
+}
+
+HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
+    if (desc == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    desc->Format = D3DFMT_VERTEXDATA;
+    desc->Type = D3DRTYPE_VERTEXBUFFER;
+    desc->Usage = usage;
+    desc->Pool = pool;
+    desc->Size = storage.size();
+    desc->FVF = fvf;
+    return D3D_OK;
+}
+
+HRESULT IndexBuffer::create(Device* device, UINT length, DWORD usage, D3DFORMAT format,
+                            D3DPOOL pool, IndexBuffer** result) {
+    if (result == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *result = nullptr;
+    if (length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) || !validPool(pool) ||
+        !validUsage(usage, pool)) {
+        return D3DERR_INVALIDCALL;
+    }
+    auto* buffer = new IndexBuffer(device, usage, format, pool);
+    if (!buffer->storage.create(length, (usage & D3DUSAGE_DYNAMIC) != 0)) {
+        buffer->Release();
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    *result = buffer;
+    return D3D_OK;
+}
+
+HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {
+    if (desc == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    desc->Format = indexFormat;
+    desc->Type = D3DRTYPE_INDEXBUFFER;
+    desc->Usage = usage;
+    desc->Pool = pool;
+    desc->Size = storage.size();
+    return D3D_OK;
+}
+
+} // namespace port::d3d9

@@ -1,0 +1,110 @@
+// Vertex and index buffers: a byte-exact CPU copy of the contents beside a GL buffer object.
+//
+// A lock hands out a pointer into the CPU copy, so a read-only lock sees exactly the bytes last
+// written; Unlock uploads the locked range of a writing lock to the GL buffer, which is what the
+// draw calls bind. Both pools (default and system memory) keep a GL buffer, as either may be
+// drawn from.
+#pragma once
+
+#include <vector>
+
+#include <d3d9.h>
+#include <epoxy/gl.h>
+
+#include "d3d9/resource.h"
+
+namespace port::d3d9 {
+
+// The storage and locking that both buffer kinds share.
+class BufferStorage {
+public:
+    BufferStorage() = default;
+    BufferStorage(const BufferStorage&) = delete;
+    BufferStorage& operator=(const BufferStorage&) = delete;
+
+    // Sizes the CPU copy (zero-filled) and makes the GL buffer; false when either fails. Needs
+    // the device's context current.
+    bool create(UINT length, bool dynamic);
+    // Deletes the GL buffer (the context must be current); the CPU copy stays.
+    void deleteGlBuffer();
+
+    HRESULT lock(UINT offset, UINT size, void** data, DWORD flags);
+    // Uploads the range of a writing lock; the device's context must be current.
+    HRESULT unlock(bool upload);
+    bool isLocked() const { return locked; }
+
+    UINT size() const { return static_cast<UINT>(bytes.size()); }
+    GLuint glName() const { return glBuffer; }
+
+private:
+    std::vector<unsigned char> bytes;
+    GLuint glBuffer = 0;
+    GLenum glUsage = GL_STATIC_DRAW;
+    bool locked = false;
+    UINT lockOffset = 0;
+    UINT lockSize = 0;
+    DWORD lockFlags = 0;
+};
+
+// Shared by both kinds: reference counting and detaching from a device that goes away.
+template <class Interface> class Buffer : public Interface, public DeviceChild {
+public:
+    ULONG AddRef() override { return ++references; }
+    ULONG Release() override;
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+    HRESULT Unlock() override;
+
+    // Frees the GL buffer; the buffer stays valid for the references the program holds.
+    void detach() override;
+
+    // The GL buffer object the draw calls bind; 0 once the device has gone.
+    GLuint glName() const { return storage.glName(); }
+    // The CPU copy's size in bytes.
+    UINT size() const { return storage.size(); }
+
+protected:
+    Buffer(Device* device, DWORD usage, D3DPOOL pool)
+        : DeviceChild(device), usage(usage), pool(pool) {}
+    ~Buffer() override;
+
+    BufferStorage storage;
+    DWORD usage;
+    D3DPOOL pool;
+
+private:
+    ULONG references = 1;
+};
+
+class VertexBuffer final : public Buffer<IDirect3DVertexBuffer9> {
+public:
+    // Checks the arguments as Direct3D does; the buffer starts with one reference.
+    static HRESULT create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                          VertexBuffer** buffer);
+
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
+
+private:
+    VertexBuffer(Device* device, DWORD usage, DWORD fvf, D3DPOOL pool)
+        : Buffer(device, usage, pool), fvf(fvf) {}
+
+    DWORD fvf;
+};
+
+class IndexBuffer final : public Buffer<IDirect3DIndexBuffer9> {
+public:
+    static HRESULT create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IndexBuffer** buffer);
+
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
+    HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
+    D3DFORMAT format() const { return indexFormat; }
+
+private:
+    IndexBuffer(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool)
+        : Buffer(device, usage, pool), indexFormat(format) {}
+
+    D3DFORMAT indexFormat;
+};
+
+} // namespace port::d3d9
