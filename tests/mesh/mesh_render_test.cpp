@@ -96,18 +96,7 @@ protected:
         effect->End();
         device->EndScene();
 
-        IDirect3DSurface9* copy = nullptr;
-        EXPECT_EQ(device->CreateOffscreenPlainSurface(kSize, kSize, D3DFMT_A8R8G8B8,
-                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr),
-                  D3D_OK);
-        EXPECT_EQ(device->GetRenderTargetData(target, copy), D3D_OK);
-        D3DLOCKED_RECT locked = {};
-        EXPECT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-        const auto* bytes = static_cast<const unsigned char*>(locked.pBits);
-        std::vector<unsigned char> pixels(bytes, bytes + size_t(locked.Pitch) * kSize);
-        copy->UnlockRect();
-        copy->Release();
-        return pixels;
+        return readBack(target);
     }
 
     static DWORD at(const std::vector<unsigned char>& pixels, UINT x, UINT y) {

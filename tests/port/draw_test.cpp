@@ -78,18 +78,10 @@ protected:
         device->GetRenderTarget(0, &target);
         D3DSURFACE_DESC desc = {};
         target->GetDesc(&desc);
-        IDirect3DSurface9* copy = nullptr;
-        EXPECT_EQ(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr),
-                  D3D_OK);
-        EXPECT_EQ(device->GetRenderTargetData(target, copy), D3D_OK);
-        D3DLOCKED_RECT locked = {};
-        copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-        std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
-        std::memcpy(pixels.data(), locked.pBits, pixels.size() * 4);
-        copy->UnlockRect();
-        copy->Release();
+        const std::vector<unsigned char> bytes = readBack(target);
         target->Release();
+        std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
+        std::memcpy(pixels.data(), bytes.data(), std::min(bytes.size(), pixels.size() * 4));
         width = desc.Width;
         return pixels;
     }

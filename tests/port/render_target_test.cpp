@@ -34,36 +34,6 @@ protected:
         EngineTest::TearDown();
     }
 
-    // The surface's pixels, top row first, in its own format.
-    std::vector<unsigned char> readBack(IDirect3DSurface9* target) {
-        D3DSURFACE_DESC desc = {};
-        target->GetDesc(&desc);
-        IDirect3DSurface9* copy = nullptr;
-        EXPECT_EQ(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr),
-                  D3D_OK);
-        EXPECT_EQ(device->GetRenderTargetData(target, copy), D3D_OK);
-        D3DLOCKED_RECT locked = {};
-        EXPECT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-        const auto* bytes = static_cast<const unsigned char*>(locked.pBits);
-        std::vector<unsigned char> pixels(bytes, bytes + size_t(locked.Pitch) * desc.Height);
-        copy->UnlockRect();
-        copy->Release();
-        return pixels;
-    }
-
-    static DWORD argbAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y) {
-        DWORD v;
-        std::memcpy(&v, &pixels[(size_t(y) * width + x) * 4], 4);
-        return v;
-    }
-
-    static float floatAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y) {
-        float v;
-        std::memcpy(&v, &pixels[(size_t(y) * width + x) * 4], 4);
-        return v;
-    }
-
     std::vector<IDirect3DSurface9*> held;
 };
 

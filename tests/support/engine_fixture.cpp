@@ -1,5 +1,7 @@
 #include "support/engine_fixture.h"
 
+#include <cstring>
+
 void EngineTest::SetUp() {
     engine = new velmo::Engine;
     velmo::DisplaySettings settings;
@@ -25,4 +27,36 @@ void EngineTest::pumpMessages() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+std::vector<unsigned char> EngineTest::readBack(IDirect3DSurface9* surface) {
+    D3DSURFACE_DESC desc = {};
+    surface->GetDesc(&desc);
+    IDirect3DSurface9* copy = nullptr;
+    EXPECT_EQ(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                  D3DPOOL_SYSTEMMEM, &copy, nullptr),
+              D3D_OK);
+    if (copy == nullptr) {
+        return {};
+    }
+    EXPECT_EQ(device->GetRenderTargetData(surface, copy), D3D_OK);
+    D3DLOCKED_RECT locked = {};
+    EXPECT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* bytes = static_cast<const unsigned char*>(locked.pBits);
+    std::vector<unsigned char> pixels(bytes, bytes + size_t(locked.Pitch) * desc.Height);
+    copy->UnlockRect();
+    copy->Release();
+    return pixels;
+}
+
+DWORD EngineTest::argbAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y) {
+    DWORD v;
+    std::memcpy(&v, &pixels.at((size_t(y) * width + x) * 4), 4);
+    return v;
+}
+
+float EngineTest::floatAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y) {
+    float v;
+    std::memcpy(&v, &pixels.at((size_t(y) * width + x) * 4), 4);
+    return v;
 }

@@ -2,6 +2,8 @@
 // display settings, torn down in the program's shutdown order.
 #pragma once
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "engine/platform/engine.h"
@@ -14,6 +16,13 @@ protected:
 
     // Reads and dispatches every queued message, as the main loop's pump does.
     static void pumpMessages();
+
+    // A surface's pixels read back through a system-memory copy: top row first, in the
+    // surface's own format, rows of width * 4 bytes for the 32-bit formats.
+    std::vector<unsigned char> readBack(IDirect3DSurface9* surface);
+    // One pixel of such a read-back: an A8R8G8B8 colour, or an R32F value.
+    static DWORD argbAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y);
+    static float floatAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y);
 
     velmo::Engine* engine = nullptr;
     IDirect3DDevice9* device = nullptr;
