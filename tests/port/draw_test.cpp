@@ -1,5 +1,6 @@
 // Draw calls through the real GL backend: effect passes drawing into render targets, read back
 // with GetRenderTargetData; and the device's drawing state.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
