@@ -9,7 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libstb-dev libassimp-dev glslang-tools
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-apps imagemagick sox
+  libx11-dev xvfb xdotool x11-apps imagemagick sox
 )
 
 missing=()
