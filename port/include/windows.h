@@ -274,8 +274,28 @@ void PostQuitMessage(int exitCode);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
 
-// GDI32: font resources.
+// ---- GDI32: memory device contexts, fonts and font resources ----
+// Fonts are outline faces found through fontconfig: an unknown face name gives the closest
+// installed face. A positive height is the cell height, a negative one the em height; width,
+// escapement, orientation, underline, strike-out, character set, precisions, quality and
+// pitch do not change the face or its metrics.
+HDC CreateCompatibleDC(HDC reference);
+BOOL DeleteDC(HDC dc);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
+// Selects a font into a device context; returns the font it replaces (null when none was
+// selected) or null on failure.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+// Fails for an object that is still selected into a device context.
+BOOL DeleteObject(HGDIOBJ object);
+// Advance widths of the characters first..last of the selected font, in logical units.
+BOOL GetCharWidthFloatA(HDC dc, UINT first, UINT last, FLOAT* widths);
+// Makes a font file's faces available to CreateFontA; returns how many it added, 0 on failure.
+int AddFontResourceA(LPCSTR fileName);
+// Undoes one AddFontResourceA; fails harmlessly for a file that was not added.
 BOOL RemoveFontResourceA(LPCSTR fileName);
+// ---- end of GDI32 ----
 
 // WINMM: milliseconds since the port started, 32-bit and wrapping.
 DWORD timeGetTime();

@@ -1,4 +1,92 @@
-// Font resources. The program never adds any; removing one that was not added fails harmlessly.
+// GDI32 font resources: font files a program makes available to CreateFontA for the rest of
+// the process, registered with fontconfig as application fonts.
 #include <windows.h>
 
-BOOL RemoveFontResourceA(LPCSTR) { return FALSE; }
+#include <map>
+#include <mutex>
+#include <string>
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+namespace {
+
+// How often each file was added and not yet removed.
+class FontResources {
+public:
+    static FontResources& instance() {
+        static FontResources resources;
+        return resources;
+    }
+
+    int add(const std::string& file) {
+        std::lock_guard lock(mutex);
+        const int faces = faceCount(file);
+        if (faces == 0) {
+            return 0;
+        }
+        if (added.count(file) == 0 &&
+            !FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(file.c_str()))) {
+            return 0;
+        }
+        ++added[file];
+        return faces;
+    }
+
+    bool remove(const std::string& file) {
+        std::lock_guard lock(mutex);
+        const auto found = added.find(file);
+        if (found == added.end()) {
+            return false;
+        }
+        if (--found->second > 0) {
+            return true;
+        }
+        added.erase(found);
+        // fontconfig drops application fonts only all at once: register the others again.
+        FcConfigAppFontClear(nullptr);
+        for (const auto& [other, count] : added) {
+            FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(other.c_str()));
+        }
+        return true;
+    }
+
+private:
+    FontResources() = default;
+
+    // The number of faces in a font file; 0 when FreeType does not read it as a font.
+    static int faceCount(const std::string& file) {
+        FT_Library library = nullptr;
+        if (FT_Init_FreeType(&library) != 0) {
+            return 0;
+        }
+        FT_Face face = nullptr;
+        int faces = 0;
+        if (FT_New_Face(library, file.c_str(), -1, &face) == 0) {
+            faces = static_cast<int>(face->num_faces);
+            FT_Done_Face(face);
+        }
+        FT_Done_FreeType(library);
+        return faces;
+    }
+
+    std::mutex mutex;
+    std::map<std::string, int> added;
+};
+
+} // namespace
+
+int AddFontResourceA(LPCSTR fileName) {
+    if (fileName == nullptr || *fileName == '\0') {
+        return 0;
+    }
+    return FontResources::instance().add(fileName);
+}
+
+BOOL RemoveFontResourceA(LPCSTR fileName) {
+    if (fileName == nullptr) {
+        return FALSE;
+    }
+    return FontResources::instance().remove(fileName) ? TRUE : FALSE;
+}
