@@ -1,0 +1,10 @@
+#include "engine/scene/matrix_stack.h"
+
+namespace velmo {
+
+MatrixStack* MatrixStack::instance() {
+    static MatrixStack* const single = new MatrixStack;
+    return single;
+}
+
+} // namespace velmo

@@ -1,0 +1,177 @@
+#include "engine/scene/scene_root.h"
+
+#include <cmath>
+
+#include <dxerr.h>
+
+#include "engine/math/matrix.h"
+#include "engine/resources/device_state.h"
+#include "engine/resources/render_target.h"
+#include "engine/scene/camera.h"
+#include "engine/scene/matrix_stack.h"
+#include "engine/scene/scene.h"
+
+namespace velmo {
+
+namespace {
+
+IDirect3DDevice9* device() {
+    return Device::instance()->state->device;
+}
+
+// Device calls of the render path go on whatever they return; the code's description is
+// looked up and dropped.
+void check(HRESULT hr) {
+    if (FAILED(hr)) {
+        DXGetErrorDescriptionA(hr);
+    }
+}
+
+void clearCurrentTarget(D3DCOLOR color) {
+    if (device() != nullptr) {
+        check(device()->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, color, 1.0f, 0));
+    }
+}
+
+D3DXMATRIX& entry(std::map<uint32_t, D3DXMATRIX>& matrices, uint32_t hash) {
+    auto it = matrices.find(hash);
+    if (it == matrices.end()) {
+        it = matrices.emplace(hash, identityMatrix()).first;
+    }
+    return it->second;
+}
+
+} // namespace
+
+SceneRoot::SceneRoot(Scene* ownerScene) : owner(ownerScene) {
+    DeviceState* state = Device::instance()->state;
+    floatTargetRT = state->acquireRenderTarget(D3DFMT_R32F);
+    colorTargetRT = state->acquireRenderTarget(D3DFMT_A8R8G8B8);
+}
+
+SceneRoot::~SceneRoot() {
+    DeviceState* state = Device::instance()->state;
+    for (RenderTarget* target : {blurMapTarget, floatTargetRT, colorTargetRT}) {
+        if (target != nullptr) {
+            state->returnRenderTarget(target);
+        }
+    }
+    blurMapTarget = floatTargetRT = colorTargetRT = nullptr;
+    children.clear();
+    childPositions.clear();
+    lights.clear();
+}
+
+void SceneRoot::registerLights(INode* node) {
+    node->rewindChildren();
+    while (INode* child = node->nextChild()) {
+        registerLights(child);
+    }
+    if (auto* light = dynamic_cast<NodePointlight*>(node)) {
+        lights.push_back(light);
+    }
+}
+
+void SceneRoot::render(float t) {
+    const float moved = std::fabs(lastTransformTime - t);
+    // Without a camera there is no view-projection: the pass waits for a render that has one.
+    if (moved > 0.01f && camera != nullptr) {
+        computeTransforms(identityMatrix(), this, t, 0);
+        timeStep = moved;
+        lastTransformTime = t;
+    }
+    currentScene = owner;
+    gatherLights();
+    time = t;
+    MatrixStack::instance()->scene = owner;
+
+    for (RenderTarget* target : {blurMapTarget, floatTargetRT, colorTargetRT}) {
+        if (target != nullptr) {
+            target->begin(0);
+            clearCurrentTarget(0xFF808080);
+            target->end();
+        }
+    }
+    clearCurrentTarget(0x00000000);
+
+    if (device() != nullptr) {
+        check(device()->BeginScene());
+    }
+    renderNodes(identityMatrix(), this, 0);
+    if (device() != nullptr) {
+        check(device()->EndScene());
+    }
+}
+
+void SceneRoot::updateNodes(INode* node, const D3DXMATRIX& parentWorld, float t) {
+    const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
+    node->rewindChildren();
+    while (INode* child = node->nextChild()) {
+        updateNodes(child, world, t);
+    }
+    node->update(&parentWorld, t);
+}
+
+void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node,
+                                  [[maybe_unused]] float t, uint32_t parentHash) {
+    const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
+    const uint32_t hash = pathHash(node, parentHash);
+    const D3DXMATRIX viewProjection = camera->getViewProjection();
+    previousMatrix(hash) = currentMatrix(hash);
+    currentMatrix(hash) = multiplyMatrix(world, viewProjection);
+    node->rewindChildren();
+    while (INode* child = node->nextChild()) {
+        computeTransforms(world, child, t, hash);
+    }
+}
+
+void SceneRoot::gatherLights() {
+    frameLights.clear();
+    gatherLights(this, identityMatrix());
+}
+
+void SceneRoot::gatherLights(INode* node, const D3DXMATRIX& parentWorld) {
+    const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
+    if (auto* light = dynamic_cast<NodePointlight*>(node)) {
+        frameLights.emplace_back(light, world);
+    }
+    node->rewindChildren();
+    while (INode* child = node->nextChild()) {
+        gatherLights(child, world);
+    }
+}
+
+void SceneRoot::renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash) {
+    const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
+    const uint32_t hash = pathHash(node, parentHash);
+    node->rewindChildren();
+    while (INode* child = node->nextChild()) {
+        renderNodes(world, child, hash);
+    }
+    currentPathHash = hash;
+    if (node->isRenderable()) {
+        if (auto* renderable = dynamic_cast<INodeRenderable*>(node)) {
+            renderable->render(&parentWorld);
+        }
+    }
+}
+
+uint32_t SceneRoot::pathHash(const INode* node, uint32_t parentHash) {
+    return pathHash(static_cast<uint32_t>(node->id), parentHash);
+}
+
+uint32_t SceneRoot::pathHash(uint32_t identity, uint32_t parentHash) {
+    const uint32_t n = identity;
+    const uint32_t p = parentHash;
+    return (n * n + 10000u) ^ (n * p) ^ (p >> 16) ^ (p << 16);
+}
+
+D3DXMATRIX& SceneRoot::previousMatrix(uint32_t hash) {
+    return entry(previousMatrices, hash);
+}
+
+D3DXMATRIX& SceneRoot::currentMatrix(uint32_t hash) {
+    return entry(currentMatrices, hash);
+}
+
+} // namespace velmo

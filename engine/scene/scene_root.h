@@ -1,0 +1,90 @@
+// The root node of a scene and the walks over its graph: the update walk, the transform pass
+// that keeps each node path's world-view-projection matrix for motion vectors, the gathering
+// of point lights and the render walk.
+//
+// Every walk uses world = local * parent world. The update and render walks handle a node
+// after its children and hand it its parent's world matrix; the transform pass and the light
+// gathering handle a node before its children.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include <d3dx9math.h>
+
+#include "engine/scene/node.h"
+
+namespace velmo {
+
+class RenderTarget;
+class Scene;
+class TCamera;
+
+class SceneRoot : public DummyNode {
+public:
+    // Borrows the float (D3DFMT_R32F) and colour (D3DFMT_A8R8G8B8) targets from the pool.
+    explicit SceneRoot(Scene* owner);
+    // Gives back the blur-map target (when set), the float target and the colour target, in
+    // that order, and lets go of the children and lights without destroying them.
+    ~SceneRoot() override;
+
+    // Appends every point light of the subtree, children before their parent, to lights. No
+    // duplicate check.
+    void registerLights(INode* node);
+
+    // Runs the transform pass when the time moved by more than 0.01, gathers the lights,
+    // clears the further targets to opaque mid grey and the current target to transparent
+    // black, and draws the graph between BeginScene and EndScene.
+    void render(float t);
+
+    // The update walk: the node's subtree first, then the node's update with parentWorld.
+    void updateNodes(INode* node, const D3DXMATRIX& parentWorld, float t);
+    // The transform pass, pre-order: each path's matrix moves from current to previous, and
+    // current becomes world * the camera's view-projection. Needs a camera.
+    void computeTransforms(const D3DXMATRIX& parentWorld, INode* node, float t,
+                           uint32_t parentHash);
+    // Fills frameLights with every point light of the graph and its world matrix, pre-order.
+    void gatherLights();
+    // The render walk: the subtree first, then currentPathHash is set and a renderable node
+    // draws itself with parentWorld.
+    void renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash);
+
+    // The hash of node reached under a parent of hash parentHash (0 under nothing): a node
+    // reached along two paths gets two hashes, and keeps each from frame to frame. The node's
+    // id is its identity.
+    static uint32_t pathHash(const INode* node, uint32_t parentHash);
+    // (n * n + 10000) ^ (n * p) ^ (p >> 16) ^ (p << 16) in wrapping 32-bit arithmetic, for the
+    // identity n under the parent hash p.
+    static uint32_t pathHash(uint32_t identity, uint32_t parentHash);
+    // The matrices of a path; a path not seen yet gets an entry holding the identity.
+    D3DXMATRIX& previousMatrix(uint32_t hash);
+    D3DXMATRIX& currentMatrix(uint32_t hash);
+
+    std::vector<NodePointlight*> lights;
+    // The lights found at the last render, in walk order, with their world matrices.
+    std::vector<std::pair<NodePointlight*, D3DXMATRIX>> frameLights;
+    // Not owned; set before the first render.
+    TCamera* camera = nullptr;
+    Scene* owner;
+    RenderTarget* floatTargetRT = nullptr;
+    RenderTarget* colorTargetRT = nullptr;
+    float lastTransformTime = -1.0f;
+    bool blurMapEnabled = false;
+    // Optional, installed from the pool by whoever builds the scene; given back by the root.
+    RenderTarget* blurMapTarget = nullptr;
+    std::map<uint32_t, D3DXMATRIX> previousMatrices;
+    std::map<uint32_t, D3DXMATRIX> currentMatrices;
+    // The path of the renderable node being drawn.
+    uint32_t currentPathHash = 0;
+    // The time of the current render.
+    float time = 0.0f;
+    // |t - last| of the last transform pass that ran.
+    float timeStep = 0.0f;
+
+private:
+    void gatherLights(INode* node, const D3DXMATRIX& parentWorld);
+};
+
+} // namespace velmo
