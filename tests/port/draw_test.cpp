@@ -267,10 +267,10 @@ TEST_F(Draw, IndexedAndBufferDrawsReadTheBoundStreamFromItsBaseVertex) {
     device->SetIndices(nullptr);
 }
 
-TEST_F(Draw, DrawsOutsideAnyPassOrOfNothingChangeNoPixel) {
+TEST_F(Draw, UnemulatedOrEmptyDrawsChangeNoPixel) {
     makeTarget(16, 16, 0xFF102030);
     device->SetFVF(D3DFVF_XYZ);
-    EXPECT_EQ(drawQuad(), D3D_OK); // no emulated fixed-function program for this state yet
+    EXPECT_EQ(drawQuad(), D3D_OK); // the fixed-function emulation does not draw this format
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 0, kQuad, 12), D3D_OK);
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0), D3D_OK);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, kQuad, 12), D3DERR_INVALIDCALL);

@@ -409,8 +409,10 @@ void Pipeline::applySamplers() {
     glActiveTexture(GL_TEXTURE0);
 }
 
-GLuint Pipeline::fixedFunctionProgram(DWORD) {
-    return 0;
+GLuint Pipeline::fixedFunctionProgram(const std::array<DWORD, 256>& renderStates, DWORD fvf) {
+    return fixedFunction.program(fvf, stageStates[0].data(), textures[0] != nullptr,
+                                 renderStates[D3DRS_ALPHATESTENABLE] != FALSE,
+                                 renderStates[D3DRS_ALPHAFUNC]);
 }
 
 bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GLuint buffer,
@@ -418,7 +420,7 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
     if ((fvf & kFvfPositionMask) != D3DFVF_XYZ) {
         return false;
     }
-    const GLuint program = passProgram != 0 ? passProgram : fixedFunctionProgram(fvf);
+    const GLuint program = passProgram != 0 ? passProgram : fixedFunctionProgram(renderStates, fvf);
     if (program == 0) {
         return false;
     }
@@ -428,6 +430,14 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
     applyRenderStates(renderStates);
     applySamplers();
     glUseProgram(program);
+    if (passProgram == 0) {
+        const auto transform = [this](DWORD state) {
+            return &transforms[static_cast<size_t>(transformSlot(state))];
+        };
+        fixedFunction.setUniforms({transform(D3DTS_WORLD), transform(D3DTS_VIEW),
+                                   transform(D3DTS_PROJECTION), renderStates[D3DRS_TEXTUREFACTOR],
+                                   renderStates[D3DRS_ALPHAREF]});
+    }
 
     glBindVertexArray(vertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, buffer);

@@ -2,15 +2,17 @@
 // transforms, the effect pass's program) and how it all reaches GL before a draw.
 //
 // Draws inside an effect pass use the pass's GLSL program; draws outside any pass use the
-// fixed-function emulation, a program the port chooses from the texture-stage states and the
-// vertex format. Until the emulation covers a configuration it gives no program and such a
-// draw draws nothing.
+// fixed-function emulation (fixed_function.h), a program the port chooses from the
+// texture-stage states, the alpha test and the vertex format. A configuration the emulation
+// does not cover has no program, and such a draw draws nothing.
 #pragma once
 
 #include <array>
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
+
+#include "d3d9/fixed_function.h"
 
 namespace port::d3d9 {
 
@@ -55,9 +57,9 @@ public:
 private:
     void createGlObjects();
     void applySamplers();
-    // The hook of the fixed-function emulation: the program that draws the current
-    // texture-stage configuration with vertices of format `fvf`, or 0 when there is none.
-    GLuint fixedFunctionProgram(DWORD fvf);
+    // The fixed-function emulation's program for the current texture-stage configuration and
+    // alpha test with vertices of format `fvf`, or 0 when there is none.
+    GLuint fixedFunctionProgram(const std::array<DWORD, 256>& renderStates, DWORD fvf);
 
     std::array<IDirect3DBaseTexture9*, kTextureStages> textures = {}; // each holds a reference
     std::array<std::array<DWORD, kSamplerStateCount>, kTextureStages> samplerStates;
@@ -71,6 +73,7 @@ private:
     GLuint scratchBuffer = 0;
     GLsizeiptr scratchSize = 0;
     std::array<GLuint, kTextureStages> samplers = {};
+    FixedFunction fixedFunction;
 };
 
 } // namespace port::d3d9
