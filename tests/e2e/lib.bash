@@ -9,8 +9,12 @@ in_xvfb() {
     fi
 }
 
+# Reports a failure with the end of every program log of this run, then ends the script.
 fail() {
     echo "FAIL: $*" >&2
+    for log in "$out"/*.log; do
+        [ -f "$log" ] && { echo "--- $log" >&2; grep -v '^ALSA' "$log" | tail -n 5 >&2; }
+    done
     exit 1
 }
 
