@@ -43,52 +43,12 @@ protected:
                   D3D_OK);
     }
     void TearDown() override {
-        for (IUnknown* object : held) {
-            object->Release();
-        }
         if (effect != nullptr) {
             effect->Release();
         }
         EngineTest::TearDown();
     }
 
-    // A render-target texture, bound as render target 0 and cleared to `color` when `bind`.
-    IDirect3DTexture9* makeTarget(UINT width, UINT height, DWORD color, bool bind = true) {
-        IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
-                                        D3DPOOL_DEFAULT, &texture, nullptr),
-                  D3D_OK);
-        IDirect3DSurface9* surface = nullptr;
-        texture->GetSurfaceLevel(0, &surface);
-        held.push_back(texture);
-        held.push_back(surface);
-        IDirect3DSurface9* previous = nullptr;
-        device->GetRenderTarget(0, &previous);
-        device->SetRenderTarget(0, surface);
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, color, 1.0f, 0);
-        if (!bind) {
-            device->SetRenderTarget(0, previous);
-        }
-        previous->Release();
-        return texture;
-    }
-
-    // The pixels of render target 0, 0xAARRGGBB, top row first.
-    std::vector<DWORD> readTarget() {
-        IDirect3DSurface9* target = nullptr;
-        device->GetRenderTarget(0, &target);
-        D3DSURFACE_DESC desc = {};
-        target->GetDesc(&desc);
-        const std::vector<unsigned char> bytes = readBack(target);
-        target->Release();
-        std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
-        std::memcpy(pixels.data(), bytes.data(), std::min(bytes.size(), pixels.size() * 4));
-        width = desc.Width;
-        return pixels;
-    }
-    DWORD at(const std::vector<DWORD>& pixels, UINT x, UINT y) const {
-        return pixels[size_t(y) * width + x];
-    }
     static bool all(const std::vector<DWORD>& pixels, DWORD color) {
         for (DWORD p : pixels) {
             if (p != color) {
@@ -113,8 +73,6 @@ protected:
     HRESULT drawQuad() { return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kQuad, 12); }
 
     ID3DXEffect* effect = nullptr;
-    std::vector<IUnknown*> held;
-    UINT width = 0;
 };
 
 TEST_F(Draw, APassFillsTheTargetWithItsColourParameter) {

@@ -24,35 +24,6 @@ constexpr DWORD kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kWhi
 
 class FixedFunction : public EngineTest {
 protected:
-    void TearDown() override {
-        device->SetTexture(0, nullptr);
-        for (IUnknown* object : held) {
-            object->Release();
-        }
-        EngineTest::TearDown();
-    }
-
-    // A render-target texture cleared to `color`; bound as render target 0 when `bind`.
-    IDirect3DTexture9* makeTarget(UINT width, UINT height, DWORD color, bool bind) {
-        IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
-                                        D3DPOOL_DEFAULT, &texture, nullptr),
-                  D3D_OK);
-        IDirect3DSurface9* surface = nullptr;
-        texture->GetSurfaceLevel(0, &surface);
-        held.push_back(texture);
-        held.push_back(surface);
-        IDirect3DSurface9* previous = nullptr;
-        device->GetRenderTarget(0, &previous);
-        device->SetRenderTarget(0, surface);
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, color, 1.0f, 0);
-        if (!bind) {
-            device->SetRenderTarget(0, previous);
-        }
-        previous->Release();
-        return texture;
-    }
-
     // An 8 x 8 texture of quadrants: red, green on the top row, blue, white below.
     IDirect3DTexture9* makeQuadrants() {
         IDirect3DTexture9* texture = makeTarget(8, 8, kWhite, true);
@@ -62,22 +33,6 @@ protected:
             device->Clear(1, &quadrants[i], D3DCLEAR_TARGET, colors[i], 1.0f, 0);
         }
         return texture;
-    }
-
-    std::vector<DWORD> readTarget() {
-        IDirect3DSurface9* target = nullptr;
-        device->GetRenderTarget(0, &target);
-        D3DSURFACE_DESC desc = {};
-        target->GetDesc(&desc);
-        const std::vector<unsigned char> bytes = readBack(target);
-        target->Release();
-        std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
-        std::memcpy(pixels.data(), bytes.data(), std::min(bytes.size(), pixels.size() * 4));
-        width = desc.Width;
-        return pixels;
-    }
-    DWORD at(const std::vector<DWORD>& pixels, UINT x, UINT y) const {
-        return pixels[size_t(y) * width + x];
     }
 
     void setStage(DWORD colorOp, DWORD colorArg1, DWORD colorArg2, DWORD alphaOp, DWORD alphaArg1,
@@ -94,9 +49,6 @@ protected:
         device->SetFVF(kQuadFormat);
         return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kQuad, sizeof(QuadVertex));
     }
-
-    std::vector<IUnknown*> held;
-    UINT width = 0;
 };
 
 struct StageCase {

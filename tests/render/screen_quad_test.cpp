@@ -55,52 +55,6 @@ bool near(DWORD a, DWORD b, int tolerance, DWORD mask = 0xFFFFFFFF) {
 
 class ScreenQuad : public EngineTest {
 protected:
-    void TearDown() override {
-        device->SetTexture(0, nullptr);
-        for (IUnknown* object : held) {
-            object->Release();
-        }
-        EngineTest::TearDown();
-    }
-
-    // A render-target texture of the device's depth surface size or smaller, cleared to
-    // `color`; bound as render target 0 when `bind`.
-    IDirect3DTexture9* makeTarget(UINT width, UINT height, DWORD color, bool bind) {
-        IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
-                                        D3DPOOL_DEFAULT, &texture, nullptr),
-                  D3D_OK);
-        IDirect3DSurface9* surface = nullptr;
-        texture->GetSurfaceLevel(0, &surface);
-        held.push_back(texture);
-        held.push_back(surface);
-        IDirect3DSurface9* previous = nullptr;
-        device->GetRenderTarget(0, &previous);
-        device->SetRenderTarget(0, surface);
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, color, 1.0f, 0);
-        if (!bind) {
-            device->SetRenderTarget(0, previous);
-        }
-        previous->Release();
-        return texture;
-    }
-
-    std::vector<DWORD> readTarget() {
-        IDirect3DSurface9* target = nullptr;
-        device->GetRenderTarget(0, &target);
-        D3DSURFACE_DESC desc = {};
-        target->GetDesc(&desc);
-        const std::vector<unsigned char> bytes = readBack(target);
-        target->Release();
-        std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
-        std::memcpy(pixels.data(), bytes.data(), std::min(bytes.size(), pixels.size() * 4));
-        width = desc.Width;
-        return pixels;
-    }
-    DWORD at(const std::vector<DWORD>& pixels, UINT x, UINT y) const {
-        return pixels[size_t(y) * width + x];
-    }
-
     // Draws an opaque green quad over the whole viewport at depth z, tested with `func` and
     // writing no depth, to find out what the depth buffer holds.
     void drawDepthProbe(float z, DWORD func) {
@@ -135,9 +89,6 @@ protected:
         device->GetTextureStageState(0, state, &value);
         return value;
     }
-
-    std::vector<IUnknown*> held;
-    UINT width = 0;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "support/engine_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 
 void EngineTest::SetUp() {
@@ -17,6 +18,13 @@ void EngineTest::SetUp() {
 }
 
 void EngineTest::TearDown() {
+    // The test may have released the device itself already.
+    if (IDirect3DDevice9* live = velmo::Device::instance()->state->device) {
+        live->SetTexture(0, nullptr);
+    }
+    for (IUnknown* object : held) {
+        object->Release();
+    }
     velmo::Device::instance()->state->releaseAll();
     delete engine;
 }
@@ -59,4 +67,37 @@ float EngineTest::floatAt(const std::vector<unsigned char>& pixels, UINT width, 
     float v;
     std::memcpy(&v, &pixels.at((size_t(y) * width + x) * 4), 4);
     return v;
+}
+
+IDirect3DTexture9* EngineTest::makeTarget(UINT w, UINT h, DWORD color, bool bind) {
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(device->CreateTexture(w, h, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                    D3DPOOL_DEFAULT, &texture, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* surface = nullptr;
+    texture->GetSurfaceLevel(0, &surface);
+    held.push_back(texture);
+    held.push_back(surface);
+    IDirect3DSurface9* previous = nullptr;
+    device->GetRenderTarget(0, &previous);
+    device->SetRenderTarget(0, surface);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, color, 1.0f, 0);
+    if (!bind) {
+        device->SetRenderTarget(0, previous);
+    }
+    previous->Release();
+    return texture;
+}
+
+std::vector<DWORD> EngineTest::readTarget() {
+    IDirect3DSurface9* target = nullptr;
+    device->GetRenderTarget(0, &target);
+    D3DSURFACE_DESC desc = {};
+    target->GetDesc(&desc);
+    const std::vector<unsigned char> bytes = readBack(target);
+    target->Release();
+    std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
+    std::memcpy(pixels.data(), bytes.data(), std::min(bytes.size(), pixels.size() * 4));
+    width = desc.Width;
+    return pixels;
 }

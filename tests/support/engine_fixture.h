@@ -24,6 +24,18 @@ protected:
     static DWORD argbAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y);
     static float floatAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y);
 
+    // A render-target texture cleared to `color`; bound as render target 0 when `bind`.
+    // The fixture releases it (and its surface) at the end of the test.
+    IDirect3DTexture9* makeTarget(UINT width, UINT height, DWORD color, bool bind = true);
+    // The pixels of render target 0, 0xAARRGGBB, top row first; `width` becomes its width.
+    std::vector<DWORD> readTarget();
+    DWORD at(const std::vector<DWORD>& pixels, UINT x, UINT y) const {
+        return pixels[size_t(y) * width + x];
+    }
+
     velmo::Engine* engine = nullptr;
     IDirect3DDevice9* device = nullptr;
+    // Objects the test made, released before the device goes.
+    std::vector<IUnknown*> held;
+    UINT width = 0;
 };
