@@ -19,6 +19,12 @@ public:
     MatrixStack(const MatrixStack&) = delete;
     MatrixStack& operator=(const MatrixStack&) = delete;
 
+    void push(const D3DXMATRIX& m);
+    // Drops the top matrix; an empty stack stays empty.
+    void pop();
+    // The matrix last pushed; the identity when the stack is empty.
+    D3DXMATRIX top() const;
+
     // The shader of the object being drawn.
     TShader* shader = nullptr;
     // The scene being rendered; set by every scene render.

@@ -1,0 +1,309 @@
+// The solid-object effect: meshes lit by their material, the scene's directional light and up
+// to ten point lights, optionally textured and normal mapped. Besides the picture (target 0)
+// every technique writes the object's screen-space motion (target 1, 0.5 meaning still, scaled
+// by "velocityScale"), its linear depth between the near and far planes (target 2) and its
+// lit colour without blending (target 3).
+//
+// Techniques: "SolidObject" (opaque), "AlphaObject" (alpha blended, no depth writes),
+// "AdditiveObject" (added, no depth writes), "TwirlObject" (twisted about "axis" by "disM"
+// per unit along it) and "skybox" (texture only, unlit, behind everything).
+
+prelude {
+    struct Material {
+        vec4 ambient;
+        vec4 diffuse;
+        vec4 specular;
+        float specularPower;
+        float lightBleed;
+        bool lightBleedEnabled;
+        float limitIllumination;
+        float bumpiness;
+    };
+    struct PointLight {
+        vec4 position;
+        vec4 color;
+        float power;
+        float intensity;
+    };
+    struct DirectionalLight {
+        vec3 dir;
+        vec4 color;
+    };
+
+    uniform mat4 worldViewProjection;
+    uniform mat4 worldViewProjInv;
+    uniform mat4 world;
+    uniform mat4 worldView;
+    uniform mat4 worldInv;
+    uniform mat4 viewProjection;
+    uniform mat4 projection;
+    uniform mat4 velocityTransform;
+    uniform float z_near = 0.1;
+    uniform float z_far = 1000.0;
+    uniform float velocityScale = 1.0;
+    uniform float time = 0.0;
+
+    // The texture's colour, or white where no texture is set: an empty sampler reads as a
+    // single opaque black texel, which then stands for "no texture" so that the material's
+    // colours show alone.
+    vec4 textureOr(sampler2D s, vec2 at) {
+        vec4 texel = texture(s, at);
+        bool empty = textureSize(s, 0) == ivec2(1) && texel == vec4(0.0, 0.0, 0.0, 1.0);
+        return empty ? vec4(1.0) : texel;
+    }
+}
+
+vertex solid {
+    in vec3 inPosition;
+    in vec3 inNormal;
+    in vec2 inTexCoord0;
+    in vec3 inTexCoord2;
+    in vec3 inTexCoord3;
+
+    out vec3 worldPosition;
+    out vec3 worldNormal;
+    out vec3 worldTangent;
+    out vec3 worldBinormal;
+    out vec3 eyePosition;
+    out vec2 uv;
+    out vec4 clipNow;
+    out vec4 clipBefore;
+    out float viewDepth;
+
+    void main() {
+        vec4 p = vec4(inPosition, 1.0);
+        gl_Position = p * worldViewProjection;
+        worldPosition = (p * world).xyz;
+        // Normals go through the inverse transpose; tangents move with the surface.
+        worldNormal = (worldInv * vec4(inNormal, 0.0)).xyz;
+        worldTangent = (vec4(inTexCoord2, 0.0) * world).xyz;
+        worldBinormal = (vec4(inTexCoord3, 0.0) * world).xyz;
+        // The eye: the view-space origin, projected and brought back into object space.
+        vec4 eye = (vec4(0.0, 0.0, 0.0, 1.0) * projection) * worldViewProjInv;
+        eyePosition = ((eye / eye.w) * world).xyz;
+        uv = inTexCoord0;
+        clipNow = gl_Position;
+        clipBefore = p * (worldViewProjection - velocityTransform);
+        viewDepth = (p * worldView).z;
+    }
+}
+
+vertex twirl {
+    uniform float disM = 0.0;
+    uniform vec3 axis = vec3(0.0, 1.0, 0.0);
+
+    in vec3 inPosition;
+    in vec3 inNormal;
+    in vec2 inTexCoord0;
+
+    out vec3 worldPosition;
+    out vec3 worldNormal;
+    out vec3 worldTangent;
+    out vec3 worldBinormal;
+    out vec3 eyePosition;
+    out vec2 uv;
+    out vec4 clipNow;
+    out vec4 clipBefore;
+    out float viewDepth;
+
+    // Rotation by angle a about the unit axis k (Rodrigues).
+    vec3 turn(vec3 v, vec3 k, float a) {
+        return v * cos(a) + cross(k, v) * sin(a) + k * dot(k, v) * (1.0 - cos(a));
+    }
+
+    void main() {
+        float len = length(axis);
+        vec3 k = len > 0.0 ? axis / len : vec3(0.0, 1.0, 0.0);
+        // The twist grows along the axis and sways slowly with time.
+        float angle = disM * dot(inPosition, k) + 0.1 * disM * sin(time);
+        vec4 p = vec4(turn(inPosition, k, angle), 1.0);
+        vec3 n = turn(inNormal, k, angle);
+        gl_Position = p * worldViewProjection;
+        worldPosition = (p * world).xyz;
+        worldNormal = (worldInv * vec4(n, 0.0)).xyz;
+        worldTangent = vec3(0.0);
+        worldBinormal = vec3(0.0);
+        vec4 eye = (vec4(0.0, 0.0, 0.0, 1.0) * projection) * worldViewProjInv;
+        eyePosition = ((eye / eye.w) * world).xyz;
+        uv = inTexCoord0;
+        clipNow = gl_Position;
+        clipBefore = p * (worldViewProjection - velocityTransform);
+        viewDepth = (p * worldView).z;
+    }
+}
+
+vertex sky {
+    in vec3 inPosition;
+    in vec2 inTexCoord0;
+
+    out vec2 uv;
+
+    void main() {
+        vec4 p = (vec4(inPosition, 1.0) * world) * viewProjection;
+        // On the far plane, so that everything drawn later stays in front of it.
+        gl_Position = p.xyww;
+        uv = inTexCoord0;
+    }
+}
+
+fragment lit {
+    uniform Material material;
+    uniform vec4 environmentAmbient = vec4(0.0);
+    uniform sampler2D tex;
+    uniform sampler2D normalmap;
+    uniform bool enableNormalmap = false;
+    uniform int blendMode = 0;
+    uniform float blendFactor = 1.0;
+    uniform DirectionalLight directionallight;
+    uniform bool enableDirectionallight = false;
+    uniform int pointLightAmount = 0;
+    uniform PointLight pointLight[10];
+
+    in vec3 worldPosition;
+    in vec3 worldNormal;
+    in vec3 worldTangent;
+    in vec3 worldBinormal;
+    in vec3 eyePosition;
+    in vec2 uv;
+    in vec4 clipNow;
+    in vec4 clipBefore;
+    in float viewDepth;
+
+    layout(location = 0) out vec4 fragColor;
+    layout(location = 1) out vec4 motion;
+    layout(location = 2) out vec4 depth;
+    layout(location = 3) out vec4 color;
+
+    // Lambert's term, wrapped around the terminator by the light bleed when it is on.
+    float diffuseTerm(vec3 n, vec3 l) {
+        float d = dot(n, l);
+        if (material.lightBleedEnabled) {
+            d = (d + material.lightBleed) / (1.0 + material.lightBleed);
+        }
+        return max(d, 0.0);
+    }
+
+    float specularTerm(vec3 n, vec3 l, vec3 v) {
+        if (dot(n, l) <= 0.0) {
+            return 0.0;
+        }
+        vec3 h = normalize(l + v);
+        return pow(max(dot(n, h), 0.0), max(material.specularPower, 1.0));
+    }
+
+    void main() {
+        vec3 n = normalize(worldNormal);
+        if (enableNormalmap) {
+            vec3 bump = texture(normalmap, uv).xyz * 2.0 - 1.0;
+            bump.xy *= material.bumpiness;
+            vec3 t = worldTangent;
+            vec3 b = worldBinormal;
+            if (dot(t, t) > 0.0 && dot(b, b) > 0.0) {
+                n = normalize(bump.x * normalize(t) + bump.y * normalize(b) + bump.z * n);
+            }
+        }
+        vec3 v = normalize(eyePosition - worldPosition);
+        vec4 surface = textureOr(tex, uv);
+
+        vec3 diffuse = vec3(0.0);
+        vec3 specular = vec3(0.0);
+        if (enableDirectionallight) {
+            // The direction the light travels.
+            vec3 l = normalize(-directionallight.dir);
+            diffuse += directionallight.color.rgb * diffuseTerm(n, l);
+            specular += directionallight.color.rgb * specularTerm(n, l, v);
+        }
+        for (int i = 0; i < pointLightAmount && i < 10; ++i) {
+            vec3 toLight = pointLight[i].position.xyz - worldPosition;
+            float distance = max(length(toLight), 0.0001);
+            vec3 l = toLight / distance;
+            // The light's colour already carries its intensity; it falls off as 1 / d^power.
+            vec3 c = pointLight[i].color.rgb / max(pow(distance, pointLight[i].power), 0.0001);
+            diffuse += c * diffuseTerm(n, l);
+            specular += c * specularTerm(n, l, v);
+        }
+        vec3 light = diffuse * material.diffuse.rgb + specular * material.specular.rgb;
+        if (material.limitIllumination > 0.0) {
+            light = min(light, vec3(material.limitIllumination));
+        }
+        vec3 rgb = surface.rgb * ((material.ambient + environmentAmbient).rgb + light);
+        float alpha = surface.a * material.diffuse.a;
+        if (blendMode == 1 || blendMode == 2) {
+            alpha *= blendFactor;
+        }
+        fragColor = vec4(rgb, clamp(alpha, 0.0, 1.0));
+
+        vec2 now = clipNow.xy / clipNow.w;
+        vec2 before = clipBefore.xy / clipBefore.w;
+        motion = vec4(clamp(0.5 + 0.5 * (now - before) * velocityScale, 0.0, 1.0), 0.0, 1.0);
+        depth = vec4((viewDepth - z_near) / (z_far - z_near), 0.0, 0.0, 1.0);
+        color = vec4(rgb, 1.0);
+    }
+}
+
+fragment skyColor {
+    uniform Material material;
+    uniform sampler2D tex;
+
+    in vec2 uv;
+
+    layout(location = 0) out vec4 fragColor;
+    layout(location = 1) out vec4 motion;
+    layout(location = 2) out vec4 depth;
+    layout(location = 3) out vec4 color;
+
+    void main() {
+        vec4 surface = textureOr(tex, uv);
+        vec3 rgb = surface.rgb * material.ambient.rgb * 4.0;
+        fragColor = vec4(rgb, 1.0);
+        motion = vec4(0.5, 0.5, 0.0, 1.0);
+        depth = vec4(1.0, 0.0, 0.0, 1.0);
+        color = vec4(rgb, 1.0);
+    }
+}
+
+technique SolidObject {
+    pass 0 {
+        vertex = solid;
+        fragment = lit;
+    }
+}
+
+technique AlphaObject {
+    pass 0 {
+        vertex = solid;
+        fragment = lit;
+        AlphaBlendEnable = true;
+        SrcBlend = SrcAlpha;
+        DestBlend = InvSrcAlpha;
+        ZWriteEnable = false;
+    }
+}
+
+technique AdditiveObject {
+    pass 0 {
+        vertex = solid;
+        fragment = lit;
+        AlphaBlendEnable = true;
+        SrcBlend = SrcAlpha;
+        DestBlend = One;
+        ZWriteEnable = false;
+    }
+}
+
+technique TwirlObject {
+    pass 0 {
+        vertex = twirl;
+        fragment = lit;
+    }
+}
+
+technique skybox {
+    pass 0 {
+        vertex = sky;
+        fragment = skyColor;
+        ZWriteEnable = false;
+        ZFunc = LessEqual;
+        CullMode = None;
+    }
+}
