@@ -10,15 +10,6 @@
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
-
 #include "engine/render/screen_quad.h"
 #include "engine/resources/file_cache.h"
 #include "engine/resources/surface.h"
@@ -353,9 +344,9 @@ TEST_F(ScreenQuad, TheLoadingPictureFillsTheLetterboxBetweenBlackBars) {
         }
     }
     // Between them, the picture: 16 x 8 blocks of the frame match the same parts of the file.
-    int w = 0, h = 0, channels = 0;
-    unsigned char* file = stbi_load("data/loading.jpg", &w, &h, &channels, 3);
-    ASSERT_NE(file, nullptr);
+    const RgbImage file = loadRgbImage("data/loading.jpg");
+    ASSERT_FALSE(file.rgb.empty());
+    const int w = file.width, h = file.height;
     const auto blockMean = [](auto pixel, int x0, int y0, int bw, int bh, int channel) {
         double sum = 0;
         for (int y = y0; y < y0 + bh; ++y) {
@@ -368,9 +359,7 @@ TEST_F(ScreenQuad, TheLoadingPictureFillsTheLetterboxBetweenBlackBars) {
     const auto framePixel = [&](int x, int y, int c) {
         return double(rgba[(size_t(y) * 640 + x) * 4 + c]);
     };
-    const auto filePixel = [&](int x, int y, int c) {
-        return double(file[(size_t(y) * w + x) * 3 + c]);
-    };
+    const auto filePixel = [&](int x, int y, int c) { return double(file.at(x, y)[c]); };
     for (int by = 0; by < 8; ++by) {
         const int fy0 = by * 359 / 8, fy1 = (by + 1) * 359 / 8;
         const int sy0 = int(std::lround(fy0 * double(h) / 359.0));
@@ -384,5 +373,4 @@ TEST_F(ScreenQuad, TheLoadingPictureFillsTheLetterboxBetweenBlackBars) {
             }
         }
     }
-    stbi_image_free(file);
 }

@@ -8,6 +8,15 @@
 #include <stb/stb_image_write.h>
 #pragma GCC diagnostic pop
 
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
 std::vector<unsigned char> encodeImage(bool jpeg, int width, int height, int channels,
                                        const std::vector<unsigned char>& pixels) {
     std::vector<unsigned char> out;
@@ -23,4 +32,16 @@ std::vector<unsigned char> encodeImage(bool jpeg, int width, int height, int cha
                                width * channels);
     }
     return out;
+}
+
+RgbImage loadRgbImage(const std::string& path) {
+    RgbImage image;
+    int channels = 0;
+    unsigned char* pixels = stbi_load(path.c_str(), &image.width, &image.height, &channels, 3);
+    if (pixels == nullptr) {
+        return {};
+    }
+    image.rgb.assign(pixels, pixels + size_t(image.width) * size_t(image.height) * 3);
+    stbi_image_free(pixels);
+    return image;
 }

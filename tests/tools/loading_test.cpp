@@ -8,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
-
+#include "support/images.h"
 #include "support/scratch.h"
 
 namespace {
@@ -23,34 +20,13 @@ std::vector<unsigned char> readBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-    const unsigned char* at(int x, int y) const {
-        return &rgb[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3];
-    }
-};
-
-Picture load(const std::string& path) {
-    std::vector<unsigned char> bytes = readBytes(path);
-    Picture p;
-    int channels = 0;
-    unsigned char* pixels =
-        stbi_load_from_memory(bytes.data(), int(bytes.size()), &p.width, &p.height, &channels, 3);
-    if (pixels) {
-        p.rgb.assign(pixels, pixels + std::size_t(p.width) * std::size_t(p.height) * 3);
-        stbi_image_free(pixels);
-    }
-    return p;
-}
-
 TEST(LoadingPicture, IsASixteenByNineJpegWithALightTitleOverADarkBackground) {
     std::vector<unsigned char> bytes = readBytes(kPicture);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes[0], 0xFF); // JPEG start-of-image marker
     EXPECT_EQ(bytes[1], 0xD8);
 
-    Picture p = load(kPicture);
+    RgbImage p = loadRgbImage(kPicture);
     ASSERT_FALSE(p.rgb.empty()) << "not a readable JPEG";
     EXPECT_EQ(p.width * 9, p.height * 16) << p.width << " x " << p.height;
     EXPECT_GE(p.width, 1024);
