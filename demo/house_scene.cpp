@@ -54,6 +54,12 @@ velmo::Matrix scaling(float x, float y, float z) {
     return m;
 }
 
+// The root of a model file through the shared loader; null when the file yields none, or when
+// there is no loader to read it.
+velmo::INode* loadModel(const char* path) {
+    return sharedModelLoader != nullptr ? sharedModelLoader->load(path) : nullptr;
+}
+
 void premultiply(velmo::INode* node, const velmo::Matrix& m) {
     node->transform = velmo::multiplyMatrix(m, node->transform);
 }
@@ -76,7 +82,7 @@ void loadGround(const velmo::Matrix& houseBase) {
     groundCamera->up = velmo::Vec3(1.0f, 0.0f, 0.0f);
     groundScene->root->camera = groundCamera;
 
-    velmo::INode* ground = sharedModelLoader->load("data/talomaa.x");
+    velmo::INode* ground = loadModel("data/talomaa.x");
     if (ground == nullptr) {
         return;
     }
@@ -89,7 +95,7 @@ void loadGround(const velmo::Matrix& houseBase) {
 }
 
 void loadWheels() {
-    velmo::INode* wheels = sharedModelLoader->load("data/rattais.x");
+    velmo::INode* wheels = loadModel("data/rattais.x");
     if (wheels != nullptr) {
         premultiply(wheels, velmo::multiplyMatrix(
                                 velmo::multiplyMatrix(scaling(2.4f, 2.4f, 32.0f),
@@ -239,10 +245,12 @@ void buildHouseScene() {
     root->camera = houseCamera;
 
     // Both stay set for the builders that load after this one.
-    sharedModelLoader->negateNormals = true;
-    sharedModelLoader->singleTextureSet = true;
-    houseBlockModel = sharedModelLoader->load("data/block1.x");
-    taloModel = sharedModelLoader->load("data/talo.x");
+    if (sharedModelLoader != nullptr) {
+        sharedModelLoader->negateNormals = true;
+        sharedModelLoader->singleTextureSet = true;
+    }
+    houseBlockModel = loadModel("data/block1.x");
+    taloModel = loadModel("data/talo.x");
 
     // The house model lies on its back and too high: stand it up, flatten it a little in depth
     // and lower it 15 units.
@@ -281,6 +289,9 @@ void buildHouseScene() {
 }
 
 void updateHouseScene(float t) {
+    if (houseScene == nullptr) {
+        return; // not built: nothing to move
+    }
     if (std::isnan(houseLastTime)) {
         houseLastTime = t;
     }
@@ -324,6 +335,9 @@ void updateHouseScene(float t) {
 }
 
 void renderHouseScene() {
+    if (houseScene == nullptr) {
+        return; // not built: nothing to draw
+    }
     const float t = demoTime;
     houseScene->render(t);
     demoRand();

@@ -287,6 +287,13 @@ TEST_F(HouseScene, WithoutModelsTheArmAndRingsAreBuiltWithNoNullChildren) {
     }
 }
 
+TEST_F(HouseScene, WithoutALoaderTheSceneIsBuiltWithoutModels) {
+    sharedModelLoader = nullptr;
+    buildHouseScene();
+    EXPECT_EQ(houseScene->root->children.size(), 8u);
+    updateHouseScene(60.0f);
+}
+
 TEST_F(HouseScene, OnlyTheFirstTickOfAFrameHasATimeStep) {
     buildHouseScene();
     TimeStepRecorder recorder;
@@ -407,6 +414,15 @@ TEST_F(HouseScene, ARenderDrawsOneValueFromTheGenerator) {
     demoTime = 60.0f;
     renderHouseScene();
     EXPECT_EQ(demoRand(), afterOne);
+}
+
+TEST(HouseSceneUnbuilt, TicksAndFramesDoNothingAndDrawNothing) {
+    demoSrand(9);
+    const int first = demoRand();
+    demoSrand(9);
+    updateHouseScene(60.0f);
+    renderHouseScene();
+    EXPECT_EQ(demoRand(), first);
 }
 
 } // namespace
