@@ -2,7 +2,7 @@
 
 #include "engine/math/matrix.h"
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/mesh/mesh_loader.h"
 #include "engine/mesh/modifiers.h"
 #include "engine/render/material.h"

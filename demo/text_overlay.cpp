@@ -8,7 +8,7 @@
 #include "demo/spectrum.h"
 #include "demo/timeline.h"
 #include "engine/math/matrix.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/render/mesh_font.h"
 #include "engine/render/post_effects.h"
 #include "engine/render/screen_quad.h"

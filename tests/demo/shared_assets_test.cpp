@@ -9,7 +9,7 @@
 #include "demo/shared_assets.h"
 #include "engine/math/matrix.h"
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/mesh/mesh_loader.h"
 #include "engine/render/material.h"
 #include "engine/render/mesh_font.h"

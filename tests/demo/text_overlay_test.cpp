@@ -15,7 +15,7 @@
 #include "demo/text_overlay.h"
 #include "demo/timeline.h"
 #include "engine/math/matrix.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/render/material.h"
 #include "engine/render/mesh_font.h"
 #include "engine/scene/camera.h"
