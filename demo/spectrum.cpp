@@ -14,8 +14,7 @@ SpectrumData SpectrumData::load(const std::string& path) {
         if (length > 0) {
             const size_t rows = static_cast<size_t>(length) / (binsPerRow * sizeof(float));
             data.values.resize(rows * binsPerRow);
-            const size_t read =
-                std::fread(data.values.data(), sizeof(float), data.values.size(), file);
+            const size_t read = std::fread(data.values.data(), sizeof(float), data.values.size(), file);
             data.values.resize(read / binsPerRow * binsPerRow);
         }
         std::fclose(file);

@@ -35,8 +35,9 @@ void registerTweakables() {
     const struct {
         const char* name;
         float value;
-    } values[] = {{"EfEx::dist", 0.06f}, {"EfEx::h", 0.17f}, {"font x-pos", 0.5f}, {"int", 0.1f},
-                  {"pow", 0.04f},        {"range", 0.88f},   {"pos_x", 0.5f},      {"pos_z", 0.5f}};
+    } values[] = {{"EfEx::dist", 0.06f}, {"EfEx::h", 0.17f},   {"font x-pos", 0.5f},
+                  {"int", 0.1f},         {"pow", 0.04f},       {"range", 0.88f},
+                  {"pos_x", 0.5f},       {"pos_z", 0.5f}};
     auto& tweakables = velmo::Device::instance()->state->tweakables;
     for (const auto& v : values) {
         tweakables.push_back(new velmo::DData<float>(v.name, v.value));
@@ -65,8 +66,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     FMOD_System_Create(&music.system);
     music.system->init(1, FMOD_INIT_NORMAL, nullptr);
-    music.system->createStream("data/corvena (short version) 192kbps.mp3", FMOD_2D | FMOD_SOFTWARE,
-                               nullptr, &music.stream);
+    music.system->createStream("data/corvena (short version) 192kbps.mp3",
+                               FMOD_2D | FMOD_SOFTWARE, nullptr, &music.stream);
 
     currentSpectrumRow = firstSpectrumRow;
     loadDemo();

@@ -52,8 +52,7 @@ TEST(Spectrum, ATrailingPartialRowIsNotUsed) {
 
 TEST(Spectrum, AMissingOrShorterThanARowFileReadsAsZeros) {
     ScratchDir dir;
-    for (SpectrumData data :
-         {SpectrumData::load(dir.file("none.vek")), fileWithRows(dir, 0, 100)}) {
+    for (SpectrumData data : {SpectrumData::load(dir.file("none.vek")), fileWithRows(dir, 0, 100)}) {
         ASSERT_EQ(data.rowCount(), 1u);
         for (unsigned position : {0u, 50u, 217000u}) {
             const float* row = data.row(position);

@@ -28,15 +28,16 @@ TEST_P(Timeline, PicksTheOverlayLineAndSceneOfTheFrame) {
 // Boundaries belong to the later span; lines 22 and 23 are never shown.
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, Timeline,
-    ::testing::Values(
-        PlanCase{0.0f, -1, 0, DemoPart::Intro}, PlanCase{42.0f, -1, 0, DemoPart::Intro},
-        PlanCase{42.01f, 0, 0, DemoPart::Intro}, PlanCase{48.0f, 0, 0, DemoPart::Intro},
-        PlanCase{48.01f, 1, 0, DemoPart::Intro}, PlanCase{51.99f, 1, 0, DemoPart::Intro},
-        PlanCase{52.0f, 2, 1, DemoPart::House}, PlanCase{55.99f, 2, 1, DemoPart::House},
-        PlanCase{56.0f, 3, 1, DemoPart::House}, PlanCase{76.5f, 8, 1, DemoPart::House},
-        PlanCase{128.49f, 21, 1, DemoPart::House}, PlanCase{128.5f, -1, 0, DemoPart::Harmonia},
-        PlanCase{154.99f, -1, 0, DemoPart::Harmonia}, PlanCase{155.0f, 24, 1, DemoPart::Finale},
-        PlanCase{217.0f, 39, 1, DemoPart::Finale}));
+    ::testing::Values(PlanCase{0.0f, -1, 0, DemoPart::Intro}, PlanCase{42.0f, -1, 0, DemoPart::Intro},
+                      PlanCase{42.01f, 0, 0, DemoPart::Intro}, PlanCase{48.0f, 0, 0, DemoPart::Intro},
+                      PlanCase{48.01f, 1, 0, DemoPart::Intro}, PlanCase{51.99f, 1, 0, DemoPart::Intro},
+                      PlanCase{52.0f, 2, 1, DemoPart::House}, PlanCase{55.99f, 2, 1, DemoPart::House},
+                      PlanCase{56.0f, 3, 1, DemoPart::House}, PlanCase{76.5f, 8, 1, DemoPart::House},
+                      PlanCase{128.49f, 21, 1, DemoPart::House},
+                      PlanCase{128.5f, -1, 0, DemoPart::Harmonia},
+                      PlanCase{154.99f, -1, 0, DemoPart::Harmonia},
+                      PlanCase{155.0f, 24, 1, DemoPart::Finale},
+                      PlanCase{217.0f, 39, 1, DemoPart::Finale}));
 
 TEST(Timeline, MusicAt48SecondsIsJustPast48AndShowsLineOne) {
     const float t = demoTimeAt(48000);
@@ -49,8 +50,8 @@ TEST(Timeline, HouseIntensityFollowsItsSpans) {
     const struct {
         float t;
         bool intense;
-    } cases[] = {{52.0f, false},  {76.49f, false},  {76.5f, true},  {102.49f, true},
-                 {102.5f, false}, {113.99f, false}, {114.0f, true}, {128.49f, true}};
+    } cases[] = {{52.0f, false}, {76.49f, false}, {76.5f, true},  {102.49f, true}, {102.5f, false},
+                 {113.99f, false}, {114.0f, true}, {128.49f, true}};
     for (const auto& c : cases) {
         houseSceneIntense = !c.intense;
         updateDemo(c.t);
