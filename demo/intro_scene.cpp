@@ -295,6 +295,9 @@ velmo::TextureParticle* makeSmokeParticle(float bass, const Vec3& emitter) {
 }
 
 void updateIntroScene(float timeStep, float t) {
+    if (introScene == nullptr) {
+        return;
+    }
     if (!ticked) {
         lastIntroTick = t;
         ticked = true;
@@ -357,6 +360,9 @@ void updateIntroScene(float timeStep, float t) {
 }
 
 void renderIntroScene(float t) {
+    if (introScene == nullptr) {
+        return;
+    }
     introScene->render(t);
     const IntroStages stages = introStagesAt(t, spectrumRow());
 

@@ -40,10 +40,10 @@ extern ParticleSystem2* introParticles;
 void buildIntroScene();
 // One fixed tick at demo time t: advances the scene by the time since the previous tick,
 // emits five smoke puffs at the mobile's tail, moves the camera, the mobile and its parts,
-// and sets the logo's twist and colours from the time and the bass.
+// and sets the logo's twist and colours from the time and the bass. Nothing before the build.
 void updateIntroScene(float timeStep, float t);
 // Renders the scene at t through the fade-in, the motion blur and the two distortions, and
-// lays the result over the back buffer.
+// lays the result over the back buffer. Nothing before the build.
 void renderIntroScene(float t);
 // Frees the camera paths.
 void freeIntroScene();

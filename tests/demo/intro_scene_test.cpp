@@ -161,6 +161,13 @@ protected:
     std::vector<float> row = spectrumRow(0.0f, 0.0f);
 };
 
+TEST_F(IntroScene, TicksAndFramesBeforeTheBuildDoNothing) {
+    updateIntroScene(0.05f, 1.0f);
+    renderIntroScene(1.0f);
+    EXPECT_EQ(introScene, nullptr);
+    EXPECT_TRUE(velmo::FileCache::instance()->entries.empty());
+}
+
 TEST_F(IntroScene, CameraFollowsItsPathsAndRestsFrom32Seconds) {
     buildIntroScene();
     updateIntroScene(0.05f, 0.0f);
