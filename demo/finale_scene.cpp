@@ -9,7 +9,7 @@
 #include "engine/math/matrix.h"
 #include "engine/mesh/generators.h"
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/mesh/mesh_loader.h"
 #include "engine/mesh/modifiers.h"
 #include "engine/mesh/subdivide.h"

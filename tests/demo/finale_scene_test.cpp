@@ -6,7 +6,7 @@
 #include "demo/finale_scene.h"
 #include "demo/spectrum.h"
 #include "engine/math/matrix.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/scene/camera.h"
 #include "engine/scene/scene.h"
 #include "engine/scene/scene_root.h"
