@@ -434,7 +434,8 @@ std::string houseFile(Chamfer chamfer) {
     })";
     const std::string name = chamfer == Chamfer::Absent ? "Wall01" : "ChamferCyl01";
     return "xof 0303txt 0032\nFrame " + name +
-           " {\n  FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,2,0,1;; }" +
+           " {\n  FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, "
+           "0.0,2.0,0.0,1.0;; }" +
            (chamfer == Chamfer::FrameOnly ? "" : mesh) + "\n}\n";
 }
 
