@@ -9,5 +9,10 @@ namespace models {
 
 Frame makeBlock1();
 Frame makePiippu();
+Frame makeLolo();
+Frame makeHarmonia();
+Frame makeChain();
+Frame makeLiberty();
+Frame makeKoriste();
 
 } // namespace models

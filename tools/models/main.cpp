@@ -30,8 +30,10 @@ struct ModelFile {
 };
 
 const ModelFile kModels[] = {
-    {"block1.x", makeBlock1, true},
-    {"piippu.3ds", makePiippu, true},
+    {"block1.x", makeBlock1, true},    {"piippu.3ds", makePiippu, true},
+    {"lolo.x", makeLolo, true},        {"harmonia.x", makeHarmonia, true},
+    {"chain.x", makeChain, false},     {"koriste.x", makeKoriste, false},
+    {"liberty.x", makeLiberty, false},
 };
 
 // Builds and writes one file; returns its report line.
