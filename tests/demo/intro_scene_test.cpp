@@ -173,22 +173,24 @@ protected:
         Vec3 offset{0.0f, 0.0f, 0.0f};
     };
 
-    // Writes data/<file> as a DirectX text model whose root frame cancels the importer's axis
-    // change, so the loaded root starts with the identity; textures named are written too.
+    // Writes data/<file> as a DirectX text model (its reader wants decimal points in reals) whose
+    // root frame cancels the importer's axis change, so the loaded root starts with the identity;
+    // textures named are written too.
     static void writeModel(const std::string& file, const std::vector<Part>& parts) {
         std::string x = "xof 0303txt 0032\nFrame Root {\n FrameTransformMatrix { "
-                        "1,0,0,0, 0,0,-1,0, 0,1,0,0, 0,0,0,1;; }\n";
+                        "1.0,0.0,0.0,0.0,0.0,0.0,-1.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,0.0,1.0;; }\n";
         for (const Part& part : parts) {
             char matrix[160];
             std::snprintf(matrix, sizeof matrix,
-                          " Frame %s {\n  FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, "
-                          "%g,%g,%g,1;; }\n",
+                          " Frame %s {\n  FrameTransformMatrix { 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,"
+                          "0.0,0.0,1.0,0.0,%f,%f,%f,1.0;; }\n",
                           part.name.c_str(), part.offset.x, part.offset.y, part.offset.z);
             x += matrix;
             if (part.mesh) {
-                x += "  Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-                     "   MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;; }\n"
-                     "   MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 5; 1;1;1;; 0;0;0;;";
+                x += "  Mesh { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;;\n"
+                     "   MeshTextureCoords { 3; 0.0;0.0;, 1.0;0.0;, 0.0;1.0;; }\n"
+                     "   MeshMaterialList { 1; 1; 0;; Material { 1.0;1.0;1.0;1.0;; 5.0; "
+                     "1.0;1.0;1.0;; 0.0;0.0;0.0;;";
                 if (!part.texture.empty()) {
                     x += " TextureFilename { \"" + part.texture + "\"; }";
                     writePicture(part.texture, false);
