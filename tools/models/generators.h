@@ -9,5 +9,13 @@ namespace models {
 
 Frame makeBlock1();
 Frame makePiippu();
+Frame makeTalo();
+Frame makeTalomaa();
+Frame makeRattais();
+Frame makeSkyTeaPot();
+Frame makeQuellan2();
+Frame makeQuelmobile2();
+Frame makeTown();
+Frame makeValot();
 
 } // namespace models
