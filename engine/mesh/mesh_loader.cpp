@@ -10,7 +10,7 @@
 #include <assimp/scene.h>
 
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/render/material.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"

@@ -20,7 +20,7 @@
 
 #include "engine/math/matrix.h"
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/mesh/mesh_loader.h"
 #include "engine/render/material.h"
 #include "engine/resources/effect_cache.h"
