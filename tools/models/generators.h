@@ -9,6 +9,11 @@ namespace models {
 
 Frame makeBlock1();
 Frame makePiippu();
+Frame makeLolo();
+Frame makeHarmonia();
+Frame makeChain();
+Frame makeLiberty();
+Frame makeKoriste();
 Frame makeTalo();
 Frame makeTalomaa();
 Frame makeRattais();

@@ -1,22 +1,18 @@
-// velmo_textures: draws every texture that the models name into a folder.
+// velmo_textures: writes every texture file of the production into a folder.
 //
 //   velmo_textures OUTDIR
 //
-// Each file has one generator (the table below); ".png" files keep their alpha, ".jpg" files
-// are written without it (quality 90). Files are drawn on worker threads; each file's bytes
-// depend only on its generator. Prints one line per file: name, size, milliseconds.
+// The table below names each file and the function that draws it (textures.h); the format
+// follows the extension (.jpg or .png). Files are drawn on worker threads. Prints one line per
+// file: name, size, milliseconds.
 #include <chrono>
 #include <cstdio>
 #include <exception>
 #include <future>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
-
-#include "scenery_textures.h"
+#include "textures.h"
 
 namespace {
 
@@ -24,62 +20,55 @@ using namespace textures;
 
 struct TextureFile {
     const char* name;
-    Canvas (*draw)();
+    Image (*make)();
 };
 
 const TextureFile kTextures[] = {
-    {"talo_tower.jpg", taloTower},
-    {"talo_walls.jpg", taloWalls},
-    {"talo_roof.jpg", taloRoof},
-    {"talo_spire.jpg", taloSpire},
-    {"talomaa.jpg", talomaa},
-    {"sky.jpg", sky},
-    {"mobile_envelope.jpg", mobileEnvelope},
-    {"town_grass.jpg", townGrass},
-    {"town_lawn.jpg", townLawn},
-    {"town_street.jpg", townStreet},
-    {"town_pavement.jpg", townPavement},
-    {"town_brick.jpg", townBrick},
-    {"town_office.jpg", townOffice},
-    {"town_plaster.jpg", townPlaster},
-    {"town_roof.jpg", townRoof},
-    {"town_tiles.jpg", townTiles},
-    {"town_tree.png", townTree},
-    {"town_conifer.png", townConifer},
-    {"town_fence.png", townFence},
-    {"town_signs.png", townSigns},
-    {"town_billboard.png", townBillboard},
-    {"town_flags.png", townFlags},
-    {"valot_windows.jpg", valotWindows},
-    {"valot_halo.jpg", valotHalo},
-    {"valot_pool.jpg", valotPool},
+    {"moon.jpg", makeMoon},
+    {"moon_normal.jpg", makeMoonNormal},
+    {"pum.jpg", makePum},
+    {"partikle.png", makePartikle},
+    {"sali2.jpg", makeSali2},
+    {"smog.jpg", makeSmog},
+    {"block.jpg", makeBlock},
+    {"langat.jpg", makeLangat},
+    {"chain.jpg", makeChain},
+    {"liberty.jpg", makeLiberty},
+    {"talo_tower.jpg", makeTaloTower},
+    {"talo_walls.jpg", makeTaloWalls},
+    {"talo_roof.jpg", makeTaloRoof},
+    {"talo_spire.jpg", makeTaloSpire},
+    {"talomaa.jpg", makeTalomaa},
+    {"sky.jpg", makeSky},
+    {"mobile_envelope.jpg", makeMobileEnvelope},
+    {"town_grass.jpg", makeTownGrass},
+    {"town_lawn.jpg", makeTownLawn},
+    {"town_street.jpg", makeTownStreet},
+    {"town_pavement.jpg", makeTownPavement},
+    {"town_brick.jpg", makeTownBrick},
+    {"town_office.jpg", makeTownOffice},
+    {"town_plaster.jpg", makeTownPlaster},
+    {"town_roof.jpg", makeTownRoof},
+    {"town_tiles.jpg", makeTownTiles},
+    {"town_tree.png", makeTownTree},
+    {"town_conifer.png", makeTownConifer},
+    {"town_fence.png", makeTownFence},
+    {"town_signs.png", makeTownSigns},
+    {"town_billboard.png", makeTownBillboard},
+    {"town_flags.png", makeTownFlags},
+    {"valot_windows.jpg", makeValotWindows},
+    {"valot_halo.jpg", makeValotHalo},
+    {"valot_pool.jpg", makeValotPool},
 };
 
-// Draws and writes one file; returns its report line.
 std::string writeTexture(const TextureFile& file, const std::string& folder) {
     auto start = std::chrono::steady_clock::now();
-    Canvas canvas = file.draw();
-    std::vector<uint8_t> rgba = canvas.bytes();
-    std::string path = folder + "/" + file.name;
-    std::string name = file.name;
-    bool png = name.size() > 4 && name.substr(name.size() - 4) == ".png";
-    int ok;
-    if (png) {
-        ok = stbi_write_png(path.c_str(), canvas.width, canvas.height, 4, rgba.data(),
-                            canvas.width * 4);
-    } else {
-        std::vector<uint8_t> rgb;
-        rgb.reserve(rgba.size() / 4 * 3);
-        for (size_t i = 0; i < rgba.size(); i += 4)
-            rgb.insert(rgb.end(), {rgba[i], rgba[i + 1], rgba[i + 2]});
-        ok = stbi_write_jpg(path.c_str(), canvas.width, canvas.height, 3, rgb.data(), 90);
-    }
-    if (!ok)
-        throw std::runtime_error("cannot write " + path);
+    Image image = file.make();
+    writeImage(image, folder + "/" + file.name);
     auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
     char line[160];
-    std::snprintf(line, sizeof line, "%-22s %4d x %-4d %8.1f ms", file.name, canvas.width,
-                  canvas.height, ms.count());
+    std::snprintf(line, sizeof line, "%-20s %4d x %-4d %8.1f ms", file.name, image.width(),
+                  image.height(), ms.count());
     return line;
 }
 
