@@ -177,7 +177,7 @@ D3DXMATRIX finaleStatueFrame(const velmo::Vec3& drive, const velmo::Vec3& mean) 
 
 void updateFinaleScene(float timeStep, float t) {
     finaleClock += timeStep;
-    if (!finaleScene || chainPoints.size() < static_cast<size_t>(chainCount * pointsPerChain))
+    if (!chainLight || chainPoints.size() < static_cast<size_t>(chainCount * pointsPerChain))
         return;
 
     const velmo::Vec3 drive = finaleAnchorDrive(finaleClock, t, chainPoints[0].position);
