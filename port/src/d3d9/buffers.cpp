@@ -93,6 +93,7 @@ HRESULT BufferStorage::unlock(bool upload) {
 
 template <class Interface> Buffer<Interface>::~Buffer() {
     if (owner != nullptr && owner->makeCurrent()) {
+        owner->glState().forgetVertexLayout();
         storage.deleteGlBuffer();
     }
 }
