@@ -30,7 +30,7 @@
 #include "engine/mesh/generators.h"
 #include "engine/mesh/mesh.h"
 #include "engine/mesh/mesh_buffers.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/mesh/mesh_transfer.h"
 #include "engine/mesh/modifiers.h"
 #include "engine/mesh/subdivide.h"
