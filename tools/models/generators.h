@@ -9,5 +9,18 @@ namespace models {
 
 Frame makeBlock1();
 Frame makePiippu();
+Frame makeLolo();
+Frame makeHarmonia();
+Frame makeChain();
+Frame makeLiberty();
+Frame makeKoriste();
+Frame makeTalo();
+Frame makeTalomaa();
+Frame makeRattais();
+Frame makeSkyTeaPot();
+Frame makeQuellan2();
+Frame makeQuelmobile2();
+Frame makeTown();
+Frame makeValot();
 
 } // namespace models

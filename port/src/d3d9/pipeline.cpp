@@ -354,6 +354,14 @@ void Pipeline::createGlObjects() {
     for (GLuint i = 0; i < kTextureStages; ++i) {
         glBindSampler(i, samplers[i]);
     }
+    // What an empty stage samples, the same on every driver: one opaque white texel, so that
+    // "no texture" leaves a colour it multiplies unchanged.
+    const unsigned char white[4] = {255, 255, 255, 255};
+    const ScopedTextureBinding keep;
+    glGenTextures(1, &emptyTexture);
+    glBindTexture(GL_TEXTURE_2D, emptyTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glReady = true;
 }
 
@@ -433,7 +441,7 @@ void Pipeline::applySamplers() {
         sent = s;
         samplerSent[i] = true;
         const auto* texture = static_cast<const Texture*>(textures[i]);
-        gl.bindTexture(i, texture != nullptr ? texture->glName() : 0);
+        gl.bindTexture(i, texture != nullptr ? texture->glName() : emptyTexture);
     }
 }
 
