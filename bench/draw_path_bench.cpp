@@ -7,6 +7,7 @@
 //   real load of about 8 000 live sprites of its sizes in a 150 000-slot system;
 // - the cost of one small mesh's draw through the engine's mesh-instance path, through the
 //   effect alone, and through raw GL with the same program, in the same run.
+// The finale's stages are also timed one by one, to show which holds the frame.
 // Frame cases report the median and 99th percentile of the wall time per frame and the main
 // thread's CPU time per frame (the steadier figure on a shared machine); the per-draw case
 // reports microseconds per draw and the ratios to raw GL, which carry from machine to machine.
@@ -229,20 +230,36 @@ struct FinaleScene {
         }
     }
 
-    void frame(IDirect3DDevice9* device, float t) {
+    // One frame; with `stages`, each stage is finished before the next and its wall time in
+    // milliseconds added to the stage's entry: scene, blur, HSV, distortion, quad and Present.
+    void frame(IDirect3DDevice9* device, float t, std::array<double, 5>* stages = nullptr) {
+        double start = wallSeconds();
+        const auto stage = [&](size_t index) {
+            if (stages != nullptr) {
+                glFinish();
+                const double now = wallSeconds();
+                (*stages)[index] += (now - start) * 1e3;
+                start = now;
+            }
+        };
         place(t);
         scene.update(t);
         scene.render(t);
+        stage(0);
         blur->tex = scene.getRenderTarget();
         blur->render(t);
+        stage(1);
         hsv->render(t);
+        stage(2);
         distortion->source = hsv->getRenderTarget();
         distortion->render(t);
+        stage(3);
         device->BeginScene();
         velmo::drawScreenQuad(distortion->getRenderTarget(), 1.0f, 0.0f, D3DBLEND_INVSRCALPHA,
                               D3DBLEND_SRCALPHA);
         device->EndScene();
         device->Present(nullptr, nullptr, nullptr, nullptr);
+        stage(4);
     }
 
     velmo::Scene scene;
@@ -276,6 +293,36 @@ BENCHMARK(BM_FinaleFrame)
     ->Args({640, 480})
     ->Args({1920, 1080})
     ->Iterations(300)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Where the finale-like frame's wall time goes: the mean of each stage, finished one by one.
+void BM_FinaleStages(benchmark::State& state) {
+    Stage stage(UINT(state.range(0)), UINT(state.range(1)));
+    if (!stage.ready) {
+        state.SkipWithError("no device");
+        return;
+    }
+    velmo::preloadFile("SolidObject.fxo");
+    auto finale = std::make_unique<FinaleScene>();
+    float t = 0.0f;
+    for (int i = 0; i < 10; ++i) {
+        finale->frame(stage.device, t += kFrameStep);
+    }
+    std::array<double, 5> stages = {};
+    for (auto _ : state) {
+        finale->frame(stage.device, t += kFrameStep, &stages);
+    }
+    const char* const names[5] = {"scene_ms", "blur_ms", "hsv_ms", "distortion_ms", "quad_ms"};
+    for (size_t i = 0; i < stages.size(); ++i) {
+        state.counters[names[i]] = stages[i] / double(state.iterations());
+    }
+    finale.reset();
+}
+BENCHMARK(BM_FinaleStages)
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->Iterations(60)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
