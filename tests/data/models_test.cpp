@@ -49,6 +49,20 @@ const ModelCase kModels[] = {
     {"chain.x", false, Facing::Outward, {}, {}, 150, false},
     {"koriste.x", false, Facing::Outward, {}, {}, 200, false},
     {"liberty.x", false, Facing::Outward, {}, {}, 3000, false},
+    {"talo.x", true, Facing::Outward, {"ChamferCyl01"}, {}, 1000, false},
+    {"talomaa.x", true, Facing::Outward, {"Plane01"}, {}, 20, false},
+    {"rattais.x", true, Facing::Outward, {}, {}, 1500, false},
+    {"SkyTeaPot.x", true, Facing::Inward, {}, {}, 4000, false},
+    {"quellan2.x", false, Facing::Outward, {"Text01"}, {}, 8000, false},
+    {"quelmobile2.x", false, Facing::Outward, {}, {"Dummy01", "object2", "object3"}, 1500, false},
+    {"town.x",
+     false,
+     Facing::Outward,
+     {"Plane01", "Plane02", "Plane03", "Plane04", "Plane05", "Plane06"},
+     {},
+     6000,
+     false},
+    {"valot.x", false, Facing::Outward, {"valo01", "valo02", "valo03"}, {}, 4000, false},
 };
 
 // Every name some scene searches a loaded tree for.
