@@ -6,7 +6,7 @@
 #include <dxerr.h>
 
 #include "engine/math/matrix.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/render/shader.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"

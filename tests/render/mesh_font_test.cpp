@@ -14,7 +14,7 @@
 
 #include "engine/math/matrix.h"
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/render/material.h"
 #include "engine/render/mesh_font.h"
 #include "engine/resources/device_state.h"

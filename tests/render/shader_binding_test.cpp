@@ -12,7 +12,7 @@
 #include "engine/math/matrix.h"
 #include "engine/mesh/generators.h"
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/render/shader.h"
 #include "engine/render/shader_binding.h"
 #include "engine/resources/effect_cache.h"

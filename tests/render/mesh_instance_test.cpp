@@ -12,7 +12,7 @@
 #include "engine/math/matrix.h"
 #include "engine/mesh/generators.h"
 #include "engine/mesh/mesh.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/resources/effect_cache.h"
 #include "engine/resources/file_cache.h"
 #include "engine/resources/render_target.h"

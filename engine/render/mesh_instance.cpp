@@ -1,4 +1,4 @@
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 
 #include <dxerr.h>
 

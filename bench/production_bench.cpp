@@ -1,0 +1,212 @@
+// Frame times of the whole production, span by span of the timeline, on the capture aid's
+// substituted clock: demo time steps from 0 to the end of the run in fixed render steps with
+// the fixed 50 ms updates, at each display size in a fresh process, offscreen with vsync off.
+// A frame's time is runFrame plus glFinish, so that the renderer's own threads finish the
+// frame inside it; the main thread's CPU time is reported beside it. Not part of the tests.
+//
+//   production_bench [--sizes 640x480,1920x1080] [--fps 20] [--spans intro,house,...]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <epoxy/gl.h>
+
+#include "demo/timeline.h"
+#include "production_run.h"
+
+namespace {
+
+struct Span {
+    const char* name;
+    std::vector<double> wallMs;
+    std::vector<double> cpuMs;
+    bool chosen = true;
+    bool sampled = false; // a frame of it was looked at
+    bool drewSomething = false;
+};
+
+enum SpanIndex { Loading, Intro, OverlayOverIntro, House, Harmonia, Finale, SpanCount };
+
+SpanIndex spanAt(float t) {
+    const FramePlan plan = framePlanAt(t);
+    switch (plan.scene) {
+    case DemoPart::Intro:
+        return plan.overlayLine >= 0 ? OverlayOverIntro : Intro;
+    case DemoPart::House:
+        return House;
+    case DemoPart::Harmonia:
+        return Harmonia;
+    case DemoPart::Finale:
+        break;
+    }
+    return Finale;
+}
+
+double threadCpuMs() {
+    timespec ts = {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+// Whether a frame shows anything but black.
+bool backBufferShows(const ProductionRun& run) {
+    unsigned w = 0, h = 0;
+    const std::vector<unsigned char> rgb = run.backBufferRgb(w, h);
+    return std::any_of(rgb.begin(), rgb.end(), [](unsigned char c) { return c > 8; });
+}
+
+// Runs the timeline at one size and prints its table. Runs in a process of its own, since the
+// demo builds its scenes once per process.
+int measure(unsigned width, unsigned height, unsigned fps, std::vector<Span> spans) {
+    ProductionRun run(width, height, false);
+    if (!run.ready() || !run.musicPlays()) {
+        std::printf("%ux%u: %s\n", width, height, run.problem().c_str());
+        return 1;
+    }
+    bool first = true;
+    double loadSeconds = 0.0;
+    bool skipped = false;
+    unsigned lastSecond = ~0u;
+    for (uint64_t k = 0;; ++k) {
+        const unsigned ms = static_cast<unsigned>(k * 1000 / fps);
+        if (ms > runLengthMs) {
+            break;
+        }
+        Span& span = spans[spanAt(demoTimeAt(ms))];
+        if (!span.chosen) {
+            skipped = true;
+            continue;
+        }
+        if (skipped) {
+            run.skipTo(ms);
+            skipped = false;
+        }
+        const double cpu0 = threadCpuMs();
+        const auto t0 = std::chrono::steady_clock::now();
+        run.frameAt(ms);
+        glFinish();
+        const auto t1 = std::chrono::steady_clock::now();
+        const double wall = std::chrono::duration<double, std::milli>(t1 - t0).count();
+        span.wallMs.push_back(wall);
+        span.cpuMs.push_back(threadCpuMs() - cpu0);
+        if (first) {
+            loadSeconds = std::chrono::duration<double>(t1 - run.loadStarted()).count();
+            first = false;
+        }
+        // Once a second of demo time, outside the timing: does the span draw anything?
+        if (ms / 1000 != lastSecond) {
+            lastSecond = ms / 1000;
+            span.sampled = true;
+            span.drewSomething = span.drewSomething || backBufferShows(run);
+        }
+        if (run.over()) {
+            break;
+        }
+    }
+
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("\n%ux%u, render step %u fps, each 50 ms update in the frame it falls due\n\n",
+                width, height, fps);
+    std::printf("| span | frames | median ms | p99 ms | worst ms | main-thread CPU median ms |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
+    std::printf("| loading | 1 | | | %.1f (loadDemo start to first frame) | |\n",
+                loadSeconds * 1000.0);
+    for (int i = Intro; i < SpanCount; ++i) {
+        const Span& s = spans[i];
+        if (!s.chosen) {
+            continue;
+        }
+        if (s.wallMs.empty()) {
+            std::printf("| %s | 0 | | | | |\n", s.name);
+        } else if (s.sampled && !s.drewSomething) {
+            std::printf("| %s | %zu | not built: every frame black | | | |\n", s.name,
+                        s.wallMs.size());
+        } else {
+            std::printf("| %s | %zu | %.2f | %.2f | %.2f | %.2f |\n", s.name, s.wallMs.size(),
+                        percentile(s.wallMs, 0.5), percentile(s.wallMs, 0.99),
+                        *std::max_element(s.wallMs.begin(), s.wallMs.end()),
+                        percentile(s.cpuMs, 0.5));
+        }
+    }
+    std::printf("\nloadDemo: %.2f s; peak resident memory: %.1f MiB\n", run.loadSeconds(),
+                usage.ru_maxrss / 1024.0);
+    std::fflush(stdout);
+    return 0;
+}
+
+std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, ',');) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<Span> spans(SpanCount);
+    const char* names[SpanCount] = {"loading", "intro",    "overlay-over-intro",
+                                    "house",   "harmonia", "finale"};
+    for (int i = 0; i < SpanCount; ++i) {
+        spans[i].name = names[i];
+    }
+    std::string sizes = "640x480,1920x1080";
+    unsigned fps = 20;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--sizes" && i + 1 < argc) {
+            sizes = argv[++i];
+        } else if (arg == "--fps" && i + 1 < argc) {
+            fps = static_cast<unsigned>(std::atoi(argv[++i]));
+        } else if (arg == "--spans" && i + 1 < argc) {
+            const std::vector<std::string> wanted = split(argv[++i]);
+            for (Span& s : spans) {
+                s.chosen = std::find(wanted.begin(), wanted.end(), s.name) != wanted.end();
+            }
+        } else {
+            std::fprintf(stderr, "usage: production_bench [--sizes WxH,...] [--fps N] "
+                                 "[--spans intro,overlay-over-intro,house,harmonia,finale]\n"
+                                 "  run it from the build folder, beside data/\n");
+            return arg == "--help" ? 0 : 2;
+        }
+    }
+    if (fps == 0 || fps > 1000) {
+        std::fprintf(stderr, "production_bench: bad fps\n");
+        return 2;
+    }
+    int failures = 0;
+    for (const std::string& size : split(sizes)) {
+        unsigned width = 0, height = 0;
+        if (!parseSize(size, width, height)) {
+            std::fprintf(stderr, "production_bench: bad size %s\n", size.c_str());
+            return 2;
+        }
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            _exit(measure(width, height, fps, spans));
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        failures += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    return failures == 0 ? 0 : 1;
+}

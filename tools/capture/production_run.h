@@ -1,0 +1,67 @@
+// The real production, run on a substituted clock for pictures and timings: the main window
+// and device at a chosen size, the music stream with no audio device (so its position follows
+// the clock), loadDemo, and then frames through the main loop's own runFrame at demo times the
+// caller chooses. The fixed 50 ms updates follow from the clock steps, so the same steps give
+// the same frames on every run.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <fmod.hpp>
+#include <port_testing.h>
+
+#include "demo/main_loop.h"
+#include "demo/spectrum.h"
+#include "engine/platform/engine.h"
+
+class ProductionRun {
+public:
+    // Sets the offscreen video driver unless one is chosen, opens the window and device at
+    // width x height (vsync off when asked), starts the music and loads the demo. Message
+    // boxes are written to standard error instead of waiting for a user.
+    ProductionRun(unsigned width, unsigned height, bool vsync);
+    ~ProductionRun();
+    ProductionRun(const ProductionRun&) = delete;
+    ProductionRun& operator=(const ProductionRun&) = delete;
+
+    // Whether the device exists and the music plays (without music the demo time stays 0).
+    bool ready() const { return device != nullptr; }
+    bool musicPlays() const { return music != nullptr; }
+    const std::string& problem() const { return failure; }
+
+    // Wall-clock seconds that loadDemo took, and when it started.
+    double loadSeconds() const { return loadTime; }
+    std::chrono::steady_clock::time_point loadStarted() const { return loadStart; }
+
+    // Continues from demo time ms without catching up: the next frame runs no update for the
+    // time skipped. The first frame of a run starts at 0 unless this moves it.
+    void skipTo(unsigned ms);
+    // Runs one frame with the clock and the music at demo time ms (never earlier than the
+    // previous frame): the updates due since the previous frame, the render and the present.
+    FrameReport frameAt(unsigned ms);
+    // Whether the run is over (its length reached, or the window closed).
+    bool over() const;
+
+    // The back buffer as 8-bit RGB, top row first.
+    std::vector<unsigned char> backBufferRgb(unsigned& width, unsigned& height) const;
+    bool saveBackBuffer(const std::string& pngPath) const;
+
+private:
+    DWORD now = 0;
+    velmo::Engine* engine = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    FMOD::System* system = nullptr;
+    FMOD::Sound* stream = nullptr;
+    FMOD::Channel* music = nullptr;
+    SpectrumData spectrum;
+    LoopClock clock;
+    double loadTime = 0.0;
+    std::chrono::steady_clock::time_point loadStart;
+    std::string failure;
+    std::vector<float> firstRow;
+};
+
+// Parses "WxH" into width and height; false when it is not two positive numbers.
+bool parseSize(const std::string& text, unsigned& width, unsigned& height);
