@@ -10,7 +10,7 @@
 #include "demo/spectrum.h"
 #include "demo/timeline.h"
 #include "engine/math/matrix.h"
-#include "engine/mesh/mesh_instance.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/mesh/mesh_loader.h"
 #include "engine/render/mesh_font.h"
 #include "engine/render/post_effects.h"
