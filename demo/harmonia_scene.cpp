@@ -98,43 +98,28 @@ void setColor(D3DXVECTOR4& color, float r, float g, float b, float a) {
     color = D3DXVECTOR4(r, g, b, a);
 }
 
-// The aspect ratio the lens uses: the viewport's width over its height in whole numbers, as the
-// lens has always been tuned with; 1 for a viewport without height.
-float lensAspect() {
-    D3DVIEWPORT9 viewport{};
-    IDirect3DDevice9* device = velmo::Device::instance()->state->device;
-    if (device)
-        device->GetViewport(&viewport);
-    if (viewport.Height == 0)
-        return 1.0f;
-    return static_cast<float>(viewport.Width / viewport.Height);
-}
-
 void placeLens(float pulse, float t) {
     const float p = (pulse - 0.4f) * (pulse - 0.4f);
     const float sa = (std::sin(p) + 1.0f) * 0.5f;
     const float ca = (std::cos(t) + 1.0f) * 0.5f;
     const float q = 4.0f * p;
-    const float h = -5.0f * q;
-    const float a = lensAspect();
+    D3DVIEWPORT9 viewport{};
+    if (IDirect3DDevice9* device = velmo::Device::instance()->state->device)
+        device->GetViewport(&viewport);
+    const float a = harmoniaLensAspect(viewport);
     Matrix inverseProjection = harmoniaMainCamera->getProjection();
     D3DXMatrixInverse(&inverseProjection, nullptr, &inverseProjection);
-    const Matrix lens = product({scaling(14.0f), velmo::makeTranslation(0.0f, h, 0.0f),
-                                 velmo::perspectiveFovLH(q, a, 0.0f, 100.0f), inverseProjection});
     if (pallo) {
         velmo::Material& m = pallo->material;
         setColor(m.ambient, 100 * p, 100 * sa * p, 100 * ca * p, 100 * p);
         setColor(m.diffuse, 20, 20 * sa, 20 * ca, 20);
         setColor(m.specular, 200, 200 * sa, 200 * ca, 200);
         m.bumpiness = 1000.0f;
-        pallo->transform = lens;
+        pallo->transform = harmoniaBallTransform(q, a, inverseProjection);
     }
     if (langat) {
         setColor(langat->material.ambient, q, q, q, q);
-        langat->transform =
-            q > 2.5f ? lens
-                     : product({velmo::makeTranslation(0.0f, h, 0.0f), scaling(14.0f),
-                                velmo::perspectiveFovLH(2.5f, a, 0.0f, 100.0f), inverseProjection});
+        langat->transform = harmoniaStringsTransform(q, a, inverseProjection);
     }
 }
 
@@ -208,6 +193,24 @@ float harmoniaBassEnergy(const float* row) {
     for (int i = 0; i <= 24; ++i)
         energy += static_cast<float>(25 - i) * row[i];
     return energy;
+}
+
+float harmoniaLensAspect(const D3DVIEWPORT9& viewport) {
+    if (viewport.Height == 0)
+        return 1.0f;
+    return static_cast<float>(viewport.Width / viewport.Height);
+}
+
+Matrix harmoniaBallTransform(float q, float aspect, const Matrix& inverseProjection) {
+    return product({scaling(14.0f), velmo::makeTranslation(0.0f, -5.0f * q, 0.0f),
+                    velmo::perspectiveFovLH(q, aspect, 0.0f, 100.0f), inverseProjection});
+}
+
+Matrix harmoniaStringsTransform(float q, float aspect, const Matrix& inverseProjection) {
+    if (q > 2.5f)
+        return harmoniaBallTransform(q, aspect, inverseProjection);
+    return product({velmo::makeTranslation(0.0f, -5.0f * q, 0.0f), scaling(14.0f),
+                    velmo::perspectiveFovLH(2.5f, aspect, 0.0f, 100.0f), inverseProjection});
 }
 
 int harmoniaLineIndex(float progress) {

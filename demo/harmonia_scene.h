@@ -6,6 +6,9 @@
 
 #include <vector>
 
+#include <d3d9.h>
+#include <d3dx9math.h>
+
 namespace velmo {
 class DummyNode;
 class INode;
@@ -49,5 +52,13 @@ void renderHarmoniaScene();
 
 // The weighted bass energy of a spectrum row: sum of (25 - i) * row[i] over bins 0 to 24.
 float harmoniaBassEnergy(const float* row);
+// The lens's aspect ratio: the viewport's width over its height in whole numbers, as the lens
+// was tuned with; 1 for a viewport without height.
+float harmoniaLensAspect(const D3DVIEWPORT9& viewport);
+// The ball's lens for the strength q = 4 (pulse - 0.4)^2: scaled, lowered by 5 q, projected with
+// the field of view q and brought back through the camera's inverse projection.
+D3DXMATRIX harmoniaBallTransform(float q, float aspect, const D3DXMATRIX& inverseProjection);
+// The strings follow the ball's lens above q = 2.5 and a fixed lens of 2.5 otherwise.
+D3DXMATRIX harmoniaStringsTransform(float q, float aspect, const D3DXMATRIX& inverseProjection);
 // The programme line shown for a progress value, within the four lines.
 int harmoniaLineIndex(float progress);
