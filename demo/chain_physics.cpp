@@ -97,7 +97,9 @@ void buildChain(velmo::Vec3 start, velmo::INode* anchor, velmo::INode* model, ve
     }
     for (int j = 1; j < pointsPerChain; ++j) {
         auto* node = new velmo::DummyNode();
-        node->addChild(model);
+        // A missing model leaves the link empty: a null child would end the walks early.
+        if (model)
+            node->addChild(model);
         anchor->addChild(node);
         chainLinks.push_back(ChainLink{2.5f, base + j - 1, base + j, node});
     }

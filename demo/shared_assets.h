@@ -7,7 +7,9 @@
 namespace velmo {
 class INode;
 class Material;
+class Mesh;
 class MeshFont;
+class MeshInstance;
 class MeshLoader;
 class NodePointlight;
 class PerspectiveCamera;
@@ -33,3 +35,14 @@ extern velmo::NodePointlight* harmoniaLight;
 void loadSharedAssets();
 void loadLoloMesh();
 void loadPiippuMesh();
+
+// Scales every glyph mesh of the font once (a character listed twice in the alphabet has one
+// glyph) and generates both of its texture-coordinate sets. Characters without a mesh are
+// skipped.
+void prepareGlyphs(velmo::MeshFont& font, float scale);
+
+// The first child of a loaded model when it is a mesh instance, else null (no model, no
+// children, or a first child of another kind).
+velmo::MeshInstance* firstMeshInstance(velmo::INode* model);
+// The first child of an instance when it is a mesh, else null.
+velmo::Mesh* firstMesh(velmo::INode* instance);

@@ -9,6 +9,8 @@
 
 #include <assimp/Importer.hpp>
 
+struct aiMaterial;
+struct aiMesh;
 struct aiNode;
 struct aiScene;
 
@@ -40,6 +42,12 @@ public:
     INode* root = nullptr;
     bool negateNormals = false;
     bool singleTextureSet = false;
+
+private:
+    // A new mesh with the imported vertices and triangles written into its GPU buffers.
+    Mesh* convertMesh(const aiMesh& imported) const;
+    // A new material with the imported colours and textures over the defaults.
+    Material* convertMaterial(const aiMaterial& imported) const;
 };
 
 } // namespace velmo

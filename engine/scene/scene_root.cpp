@@ -77,7 +77,9 @@ void SceneRoot::render(float t) {
     // Without a camera there is no view-projection: the pass waits for a render that has one.
     if (moved > 0.01f && camera != nullptr) {
         computeTransforms(identityMatrix(), this, t, 0);
-        timeStep = moved;
+        // The first pass has no earlier pass to measure from: its time step is 0.
+        timeStep = transformed ? moved : 0.0f;
+        transformed = true;
         lastTransformTime = t;
     }
     currentScene = owner;

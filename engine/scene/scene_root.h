@@ -80,8 +80,10 @@ public:
     uint32_t currentPathHash = 0;
     // The time of the current render.
     float time = 0.0f;
-    // |t - last| of the last transform pass that ran.
+    // |t - last| of the last transform pass that ran; 0 for the first pass.
     float timeStep = 0.0f;
+    // Whether a transform pass has run.
+    bool transformed = false;
 
 private:
     void gatherLights(INode* node, const D3DXMATRIX& parentWorld);

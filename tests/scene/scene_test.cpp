@@ -241,7 +241,7 @@ TEST_F(SceneTest, EveryPathKeepsItsCurrentAndPreviousWorldViewProjection) {
     // A path seen for the first time moves from the identity.
     expectMatrixNear(root->previousMatrices.at(viaA), velmo::identityMatrix());
     expectMatrixNear(root->previousMatrices.at(viaD), velmo::identityMatrix());
-    EXPECT_EQ(root->timeStep, 1.0f);
+    EXPECT_EQ(root->timeStep, 0.0f);
 
     camera.position = velmo::Vec3(-2, 0, -8);
     scene->render(0.5f);
@@ -268,9 +268,9 @@ TEST_F(SceneTest, TheTransformPassRunsOnlyWhenTheTimeMovedByMoreThanAHundredth) 
     };
     // Differences are taken between the floats as given and compared with 0.01f, strictly.
     const Step steps[] = {
-        {0.0f, true, 1.0f},     // the first render, from -1
-        {0.005f, false, 1.0f},  // the picture is drawn, the matrices stay
-        {0.01f, false, 1.0f},   // exactly 0.01f away: not more
+        {0.0f, true, 0.0f},     // the first render: no earlier pass to measure from
+        {0.005f, false, 0.0f},  // the picture is drawn, the matrices stay
+        {0.01f, false, 0.0f},   // exactly 0.01f away: not more
         {0.02f, true, 0.02f},   // measured from 0.0
         {0.03f, false, 0.02f},  // 0.03f - 0.02f is exactly 0.01f
         {0.035f, true, 0.015f}, // 0.015 away
@@ -298,6 +298,17 @@ TEST_F(SceneTest, TheTransformPassRunsOnlyWhenTheTimeMovedByMoreThanAHundredth) 
         EXPECT_NEAR(root->timeStep, step.timeStep, 1e-7f);
         EXPECT_EQ(root->time, step.t);
     }
+}
+
+// A scene first drawn late in the run (the block-and-house scene at 52 s) must not hand its
+// shaders a time step of the whole run so far (53 s, measured from the start value -1).
+TEST_F(SceneTest, TheFirstTransformPassOfALateSceneHasTimeStepZero) {
+    scene->root->addChild(node("n"));
+    scene->root->camera = &camera;
+    scene->render(52.0f);
+    EXPECT_EQ(scene->timeStep(), 0.0f);
+    scene->render(52.05f);
+    EXPECT_NEAR(scene->timeStep(), 0.05f, 1e-5f);
 }
 
 TEST_F(SceneTest, WithoutACameraTheSceneDrawsAndTheTransformPassWaits) {
