@@ -332,6 +332,9 @@ void buildHarmoniaScene() {
 }
 
 void updateHarmoniaScene(float t) {
+    // Nothing to advance before the scene is built.
+    if (!harmoniaMainScene)
+        return;
     static bool started = false;
     static float previous = 0.0f;
     if (!started) {
@@ -369,6 +372,8 @@ void swingChain(int depth, velmo::INode* node, float rate, float offset) {
 }
 
 void renderHarmoniaScene() {
+    if (!harmoniaMainScene)
+        return;
     const float t = demoTime;
     const float pulse = harmoniaPulse;
     const float w = harmoniaBassEnergy(currentSpectrumRow);
