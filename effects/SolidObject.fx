@@ -306,12 +306,13 @@ technique AlphaObject {
     }
 }
 
+// Adds the lit colour whatever its alpha: the demo draws its lights with a diffuse alpha of 0.
 technique AdditiveObject {
     pass 0 {
         vertex = solid;
         fragment = lit;
         AlphaBlendEnable = true;
-        SrcBlend = SrcAlpha;
+        SrcBlend = One;
         DestBlend = One;
         ZWriteEnable = false;
         sampler tex {
