@@ -209,6 +209,8 @@ TEST_F(MeshLoaderTest, FramesBecomeAFlatTreeUnderTheRootFrame) {
     EXPECT_TRUE(parts[3]->children.empty());
     EXPECT_EQ(loader.meshes.size(), 3u);
     EXPECT_EQ(loader.root, root);
+    // The meshes are the loader's own; the device state does not track them.
+    EXPECT_TRUE(velmo::Device::instance()->state->meshes.empty());
 }
 
 TEST_F(MeshLoaderTest, ARootFrameWithAMeshHangsUnderAnUnnamedIdentityGroup) {
