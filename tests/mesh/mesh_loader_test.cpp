@@ -105,10 +105,6 @@ std::string xTriangle(const char* colour = nullptr) {
     return mesh + "}\n";
 }
 
-Matrix translation(float x, float y, float z) {
-    return velmo::makeTranslation(x, y, z);
-}
-
 class MeshLoaderTest : public EngineTest {
 protected:
     void TearDown() override {
@@ -172,8 +168,9 @@ protected:
 };
 
 TEST_F(MeshLoaderTest, FramesBecomeAFlatTreeUnderTheRootFrame) {
-    const Matrix rootMatrix = translation(1, 2, 3);
-    const Matrix a = translation(10, 0, 0), b = velmo::rotationY(0.5f), c = translation(0, 0, 7);
+    const Matrix rootMatrix = velmo::makeTranslation(1, 2, 3);
+    const Matrix a = velmo::makeTranslation(10, 0, 0), b = velmo::rotationY(0.5f),
+                 c = velmo::makeTranslation(0, 0, 7);
     const std::string path =
         writeX("tree.x", "Frame Top {" + xMatrix(rootMatrix) +        //
                              "Frame A {" + xMatrix(a) + xTriangle() + //
@@ -214,7 +211,7 @@ TEST_F(MeshLoaderTest, FramesBecomeAFlatTreeUnderTheRootFrame) {
 }
 
 TEST_F(MeshLoaderTest, ARootFrameWithAMeshHangsUnderAnUnnamedIdentityGroup) {
-    const Matrix rootMatrix = translation(0, 5, 0);
+    const Matrix rootMatrix = velmo::makeTranslation(0, 5, 0);
     const std::string path = writeX("rootmesh.x", "Frame Top {" + xMatrix(rootMatrix) +
                                                       xTriangle() + "Frame Child {} }");
     INode* root = load(path);
