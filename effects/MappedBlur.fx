@@ -1,6 +1,6 @@
-// Motion blur: each pixel averages the picture along its velocity from the blur map (red and
-// green around mid grey, 0x80, which is no motion, as a scene writes it) times `radius`, in
-// texture units, half of it to each side. Samples whose depth lies in front of the pixel's own
+// Motion blur: each pixel averages the picture along its velocity from the blur map (red along
+// u, green along v, around mid grey, 0x80, which is no motion, as a scene writes it) times
+// `radius`, in texture units, half of it to each side. Samples whose depth lies in front of the pixel's own
 // (depth growing with distance, as a scene writes it) are left out, so a moving background does
 // not smear over a still object before it. Mid grey keeps the picture.
 

@@ -1,8 +1,13 @@
 // The solid-object effect: meshes lit by their material, the scene's directional light and up
 // to ten point lights, optionally textured and normal mapped. Besides the picture (target 0)
-// every technique writes the object's screen-space motion (target 1, 0.5 meaning still, scaled
-// by "velocityScale"), its linear depth between the near and far planes (target 2) and its
-// lit colour without blending (target 3).
+// every technique writes the object's screen-space motion (target 1: red along u, rightwards,
+// green along v, downwards, as texture coordinates of the picture run; 0.5 meaning still,
+// scaled by "velocityScale"), its linear depth between the near and far planes (target 2) and
+// its lit colour without blending (target 3). A stage without a texture samples opaque white,
+// so an untextured material shows its colours alone.
+//
+// Every pass states its own sampler states (wrapping, linear with linear mip filtering), so a
+// mesh looks the same whatever was drawn before it.
 //
 // Techniques: "SolidObject" (opaque), "AlphaObject" (alpha blended, no depth writes),
 // "AdditiveObject" (added, no depth writes), "TwirlObject" (twisted about "axis" by "disM"
@@ -42,15 +47,6 @@ prelude {
     uniform float z_far = 1000.0;
     uniform float velocityScale = 1.0;
     uniform float time = 0.0;
-
-    // The texture's colour, or white where no texture is set: an empty sampler reads as a
-    // single opaque black texel, which then stands for "no texture" so that the material's
-    // colours show alone.
-    vec4 textureOr(sampler2D s, vec2 at) {
-        vec4 texel = texture(s, at);
-        bool empty = textureSize(s, 0) == ivec2(1) && texel == vec4(0.0, 0.0, 0.0, 1.0);
-        return empty ? vec4(1.0) : texel;
-    }
 }
 
 vertex solid {
@@ -203,7 +199,7 @@ fragment lit {
             }
         }
         vec3 v = normalize(eyePosition - worldPosition);
-        vec4 surface = textureOr(tex, uv);
+        vec4 surface = texture(tex, uv);
 
         vec3 diffuse = vec3(0.0);
         vec3 specular = vec3(0.0);
@@ -235,7 +231,9 @@ fragment lit {
 
         vec2 now = clipNow.xy / clipNow.w;
         vec2 before = clipBefore.xy / clipBefore.w;
-        motion = vec4(clamp(0.5 + 0.5 * (now - before) * velocityScale, 0.0, 1.0), 0.0, 1.0);
+        // Clip space has y up, texture coordinates have v down.
+        vec2 moved = (now - before) * vec2(0.5, -0.5) * velocityScale;
+        motion = vec4(clamp(0.5 + moved, 0.0, 1.0), 0.0, 1.0);
         depth = vec4((viewDepth - z_near) / (z_far - z_near), 0.0, 0.0, 1.0);
         color = vec4(rgb, 1.0);
     }
@@ -253,7 +251,7 @@ fragment skyColor {
     layout(location = 3) out vec4 color;
 
     void main() {
-        vec4 surface = textureOr(tex, uv);
+        vec4 surface = texture(tex, uv);
         vec3 rgb = surface.rgb * material.ambient.rgb * 4.0;
         fragColor = vec4(rgb, 1.0);
         motion = vec4(0.5, 0.5, 0.0, 1.0);
@@ -266,6 +264,20 @@ technique SolidObject {
     pass 0 {
         vertex = solid;
         fragment = lit;
+        sampler tex {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
+        sampler normalmap {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
     }
 }
 
@@ -277,17 +289,46 @@ technique AlphaObject {
         SrcBlend = SrcAlpha;
         DestBlend = InvSrcAlpha;
         ZWriteEnable = false;
+        sampler tex {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
+        sampler normalmap {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
     }
 }
 
+// Adds the lit colour whatever its alpha: the demo draws its lights with a diffuse alpha of 0.
 technique AdditiveObject {
     pass 0 {
         vertex = solid;
         fragment = lit;
         AlphaBlendEnable = true;
-        SrcBlend = SrcAlpha;
+        SrcBlend = One;
         DestBlend = One;
         ZWriteEnable = false;
+        sampler tex {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
+        sampler normalmap {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
     }
 }
 
@@ -295,9 +336,25 @@ technique TwirlObject {
     pass 0 {
         vertex = twirl;
         fragment = lit;
+        sampler tex {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
+        sampler normalmap {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
     }
 }
 
+// The shader binding sets the cull mode of every mesh after the pass begins, so the pass's
+// CullMode does not hold: a sky model is wound to be seen from inside.
 technique skybox {
     pass 0 {
         vertex = sky;
@@ -305,5 +362,12 @@ technique skybox {
         ZWriteEnable = false;
         ZFunc = LessEqual;
         CullMode = None;
+        sampler tex {
+            AddressU = Wrap;
+            AddressV = Wrap;
+            MinFilter = Linear;
+            MagFilter = Linear;
+            MipFilter = Linear;
+        }
     }
 }

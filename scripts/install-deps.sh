@@ -8,6 +8,7 @@ packages=(
   libmpg123-dev libmp3lame-dev libfftw3-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libstb-dev libassimp-dev glslang-tools
+  python3-fonttools fonts-league-spartan fonts-dancingscript
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xdotool x11-apps imagemagick sox
 )

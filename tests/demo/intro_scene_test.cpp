@@ -3,6 +3,8 @@
 // paths, the twist on the shared effect, the stages of the picture, and a scene whose model
 // files are missing.
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -15,8 +17,11 @@
 #include "demo/random.h"
 #include "demo/shared_assets.h"
 #include "demo/spectrum.h"
+#include "engine/math/matrix.h"
 #include "engine/math/spline.h"
 #include "engine/mesh/mesh_loader.h"
+#include "engine/render/mesh_font.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/render/particle_system.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/effect_cache.h"
@@ -26,12 +31,19 @@
 #include "engine/scene/scene_root.h"
 #include "support/engine_fixture.h"
 #include "support/expect_math.h"
+#include "support/images.h"
 #include "support/message_boxes.h"
 #include "support/scratch.h"
 
 namespace {
 
 using velmo::Vec3;
+
+velmo::Matrix scalingMatrix(float s) {
+    velmo::Matrix m;
+    D3DXMatrixScaling(&m, s, s, s);
+    return m;
+}
 
 // A spectrum row with the first bin (the bass) and the top twelve bins (the treble) set.
 std::vector<float> spectrumRow(float s0, float trebleBin) {
@@ -123,6 +135,7 @@ protected:
             }
         }
         fs::current_path(scratch.path());
+        writePicture("smog.jpg", true);
         currentSpectrumRow = row.data();
         sharedModelLoader = new velmo::MeshLoader;
     }
@@ -134,14 +147,80 @@ protected:
         EngineTest::TearDown();
     }
 
+    // The files a test writes itself.
     static bool isIntroModel(const std::string& name) {
         for (const char* model :
-             {"SkyTeaPot.x", "quellan2.x", "quelmobile2.x", "town.x", "valot.x"}) {
+             {"SkyTeaPot.x", "quellan2.x", "quelmobile2.x", "town.x", "valot.x", "smog.jpg"}) {
             if (name == model) {
                 return true;
             }
         }
         return false;
+    }
+
+    // A small grey picture in data/.
+    static void writePicture(const std::string& name, bool jpeg) {
+        const std::vector<unsigned char> pixels(4 * 4 * 3, 128);
+        const std::vector<unsigned char> bytes = encodeImage(jpeg, 4, 4, 3, pixels);
+        writeFile("data/" + name, bytes.data(), bytes.size());
+    }
+
+    // One frame of a fixture model: a triangle when it has a mesh, placed at its offset.
+    struct Part {
+        std::string name;
+        bool mesh = true;
+        std::string texture;
+        Vec3 offset{0.0f, 0.0f, 0.0f};
+    };
+
+    // Writes data/<file> as a DirectX text model (its reader wants decimal points in reals) whose
+    // root frame cancels the importer's axis change, so the loaded root starts with the identity;
+    // textures named are written too.
+    static void writeModel(const std::string& file, const std::vector<Part>& parts) {
+        std::string x = "xof 0303txt 0032\nFrame Root {\n FrameTransformMatrix { "
+                        "1.0,0.0,0.0,0.0,0.0,0.0,-1.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,0.0,1.0;; }\n";
+        for (const Part& part : parts) {
+            char matrix[160];
+            std::snprintf(matrix, sizeof matrix,
+                          " Frame %s {\n  FrameTransformMatrix { 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,"
+                          "0.0,0.0,1.0,0.0,%f,%f,%f,1.0;; }\n",
+                          part.name.c_str(), part.offset.x, part.offset.y, part.offset.z);
+            x += matrix;
+            if (part.mesh) {
+                x += "  Mesh { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;;\n"
+                     "   MeshTextureCoords { 3; 0.0;0.0;, 1.0;0.0;, 0.0;1.0;; }\n"
+                     "   MeshMaterialList { 1; 1; 0;; Material { 1.0;1.0;1.0;1.0;; 5.0; "
+                     "1.0;1.0;1.0;; 0.0;0.0;0.0;;";
+                if (!part.texture.empty()) {
+                    x += " TextureFilename { \"" + part.texture + "\"; }";
+                    writePicture(part.texture, false);
+                }
+                x += " } }\n  }\n";
+            }
+            x += " }\n";
+        }
+        x += "}\n";
+        writeFile("data/" + file, x.data(), x.size());
+    }
+
+    // The intro's five models with every node the scene looks for, and some it does not.
+    static void writeModels() {
+        writeModel("SkyTeaPot.x", {{"Sky", true, "fx_sky.png"}});
+        writeModel("quellan2.x", {{"Text01", true, "fx_logo.png"}});
+        writeModel("quelmobile2.x", {{"Body", true, "fx_mobile.png"},
+                                     {"Dummy01", false, "", Vec3(0.0f, 0.0f, 2.0f)},
+                                     {"object2", true, "", Vec3(1.0f, 0.0f, 0.0f)},
+                                     {"object3", true, "", Vec3(-1.0f, 0.0f, 0.0f)}});
+        writeModel("town.x", {{"House", true, "fx_town.png"},
+                              {"Plane01", true, "fx_plane.png"},
+                              {"Plane03", true, "fx_plane.png"},
+                              {"Plane05", false, ""}});
+        writeModel("valot.x", {{"valo02", true, "fx_glow.png"}});
+    }
+
+    static void buildWideFont() {
+        wideFont = new velmo::MeshFont("ShadowedBlackWide", 0.1f);
+        wideFont->buildGlyphs();
     }
 
     // The value a parameter of a cached effect holds.
@@ -239,6 +318,179 @@ TEST_F(IntroScene, MissingModelFilesLeaveAPlayableScene) {
     // No emitter, no smoke; the two lights and the smoke system are still in the scene.
     EXPECT_EQ(introParticles->count, 0);
     EXPECT_EQ(introScene->root->lights.size(), 2u);
+}
+
+velmo::MeshInstance* instanceIn(velmo::INode* model, const char* name) {
+    return model != nullptr ? dynamic_cast<velmo::MeshInstance*>(model->findByName(name)) : nullptr;
+}
+
+TEST_F(IntroScene, BuildReadsItsFilesInOrderThroughTheFileCache) {
+    writeModels();
+    buildIntroScene();
+    std::vector<std::string> names;
+    for (const velmo::FileCacheEntry& entry : velmo::FileCache::instance()->entries) {
+        names.push_back(entry.name);
+    }
+    // The twist shader takes the solid-object effect between the logo and the mobile; a
+    // texture that two models name is read once.
+    const std::vector<std::string> expected = {"fx_sky.png",    "fx_logo.png",  "SolidObject.fxo",
+                                               "fx_mobile.png", "fx_town.png",  "fx_plane.png",
+                                               "fx_glow.png",   "data/smog.jpg"};
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(IntroScene, BuildStylesTheNamedNodesAndPlacesTheLightsAboveTheLogo) {
+    writeModels();
+    buildIntroScene();
+    ASSERT_NE(skyModel, nullptr);
+    ASSERT_NE(logoModel, nullptr);
+
+    const velmo::MeshInstance* sky = instanceIn(skyModel, "Sky");
+    ASSERT_NE(sky, nullptr);
+    EXPECT_EQ(sky->material.getTechnique(), "skybox");
+    EXPECT_EQ(sky->material.ambient, D3DXVECTOR4(0.25f, 0.25f, 0.25f, 0.25f));
+    EXPECT_EQ(sky->material.diffuse, D3DXVECTOR4(10, 10, 10, 10));
+
+    const velmo::MeshInstance* text = instanceIn(logoModel, "Text01");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->material.getTechnique(), "TwirlObject");
+    EXPECT_EQ(text->material.diffuse, D3DXVECTOR4(20, 20, 20, 20));
+    EXPECT_EQ(text->material.specular, D3DXVECTOR4(10, 10, 10, 10));
+    EXPECT_EQ(text->material.specularPower, 8.0f);
+
+    const struct {
+        velmo::INode* model;
+        const char* name;
+        const char* technique;
+        float ambient, colour;
+    } styled[] = {{townModel, "Plane01", "AlphaObject", 1, 1},
+                  {townModel, "Plane03", "AlphaObject", 1, 1},
+                  {lampsModel, "valo02", "AdditiveObject", 1, 0}};
+    for (const auto& s : styled) {
+        SCOPED_TRACE(s.name);
+        const velmo::MeshInstance* node = instanceIn(s.model, s.name);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->material.getTechnique(), s.technique);
+        EXPECT_EQ(node->material.ambient, D3DXVECTOR4(s.ambient, s.ambient, s.ambient, s.ambient));
+        EXPECT_EQ(node->material.diffuse, D3DXVECTOR4(s.colour, s.colour, s.colour, s.colour));
+        EXPECT_EQ(node->material.specular, D3DXVECTOR4(s.colour, s.colour, s.colour, s.colour));
+    }
+    // The town's own parts keep their material; the lamps sit where the town does.
+    EXPECT_EQ(instanceIn(townModel, "House")->material.getTechnique(), "");
+    expectMatrixNear(lampsModel->transform, townModel->transform);
+
+    // The logo's origin is (30, 90, 30): its transform as loaded is the identity.
+    const std::vector<velmo::NodePointlight*>& lights = introScene->root->lights;
+    ASSERT_EQ(lights.size(), 2u);
+    expectVecNear(velmo::getTranslation(lights[0]->transform), Vec3(70, 120, 40), 1e-4f);
+    expectVecNear(velmo::getTranslation(lights[1]->transform), Vec3(-10, 120, 40), 1e-4f);
+    EXPECT_EQ(lights[0]->intensity, 7.0f);
+    EXPECT_EQ(lights[0]->power, 1.0f);
+    EXPECT_EQ(introScene->velocityScale, 0.3f);
+    EXPECT_NE(introScene->root->blurMapTarget, nullptr);
+}
+
+TEST_F(IntroScene, OnlyTheFirstTickOfAFrameMovesTheMobile) {
+    writeModels();
+    buildWideFont();
+    buildIntroScene();
+    ASSERT_NE(mobileModel, nullptr);
+    ASSERT_NE(yearText, nullptr);
+    const velmo::Matrix built = mobileModel->transform;
+
+    // The very first tick measures no time.
+    updateIntroScene(0.05f, 2.0f);
+    expectMatrixNear(mobileModel->transform, built);
+    // A frame at 2.75 s runs three ticks: the first moves by 0.75, the others by nothing.
+    const velmo::Matrix moved =
+        velmo::multiplyMatrix(velmo::makeTranslation(0.0f, 0.0f, -0.75f), built);
+    for (int tick = 0; tick < 3; ++tick) {
+        SCOPED_TRACE(tick);
+        updateIntroScene(0.05f, 2.75f);
+        expectMatrixNear(mobileModel->transform, moved, 1e-4f);
+        expectMatrixNear(yearText->transform,
+                         velmo::multiplyMatrix(scalingMatrix(100.0f), mobileModel->transform),
+                         1e-2f);
+    }
+}
+
+TEST_F(IntroScene, TicksSpinTheMobilesPartsAndRecolourTheLogo) {
+    writeModels();
+    buildIntroScene();
+    velmo::INode* part = mobileModel->findByName("object2");
+    const velmo::Matrix start = part->transform;
+    updateIntroScene(0.05f, 3.0f);
+    updateIntroScene(0.05f, 3.05f);
+    expectMatrixNear(part->transform, velmo::multiplyMatrix(velmo::rotationX(0.1f), start), 1e-5f);
+
+    const velmo::Material& m = instanceIn(logoModel, "Text01")->material;
+    EXPECT_NEAR(m.ambient.x, std::cos(0.79f * 3.05f), 1e-6f);
+    EXPECT_NEAR(m.ambient.y, std::sin(3.05f), 1e-6f);
+    EXPECT_EQ(m.ambient.z, 0.5f);
+    EXPECT_EQ(m.diffuse, D3DXVECTOR4(0.75f, 0.75f, 0.75f, 0.75f));
+    EXPECT_EQ(m.specular, D3DXVECTOR4(0.75f, 0.75f, 0.75f, 0.75f));
+    EXPECT_EQ(m.specularPower, 10.0f);
+    EXPECT_EQ(m.bumpiness, 2.0f);
+}
+
+TEST_F(IntroScene, SmokeLeavesTheMobilesTailUntilTheSystemIsFull) {
+    writeModels();
+    buildIntroScene();
+    // The emitter sits 2 along the mobile's own z.
+    const Vec3 tail = velmo::transformPoint(Vec3(0.0f, 0.0f, 2.0f), mobileModel->transform);
+    updateIntroScene(0.05f, 0.0f);
+    ASSERT_EQ(introParticles->count, 5);
+    for (const velmo::TextureParticle* puff : introParticles->slots) {
+        // Placed within 2.5 of the tail, then drifted by the tick's update.
+        EXPECT_NEAR(puff->x, tail.x, 2.8f);
+        EXPECT_NEAR(puff->y, tail.y, 2.8f);
+        EXPECT_NEAR(puff->z, tail.z, 3.1f);
+    }
+
+    while (introParticles->count < introParticles->capacity) {
+        introParticles->allocParticle(new velmo::TextureParticle);
+    }
+    // A full system refuses the five new puffs; none of them is kept (a leak check run sees
+    // that they are freed).
+    updateIntroScene(0.05f, 0.05f);
+    EXPECT_EQ(introParticles->count, 4000);
+    EXPECT_EQ(introParticles->slots.size(), 4000u);
+}
+
+TEST_F(IntroScene, ModelsWithoutTheNamedNodesAreSkipped) {
+    // A sky whose first node has no mesh, a logo without "Text01", a mobile without its
+    // emitter and parts, a plane of the series that carries no mesh.
+    writeModel("SkyTeaPot.x", {{"Empty", false, ""}, {"Sky", true, ""}});
+    writeModel("quellan2.x", {{"Logo", true, ""}});
+    writeModel("quelmobile2.x", {{"Body", true, ""}});
+    writeModel("town.x", {{"Plane01", false, ""}, {"Plane02", true, ""}});
+    writeModel("valot.x", {{"Lamp", true, ""}});
+    buildWideFont();
+    buildIntroScene();
+    ASSERT_NE(skyModel, nullptr);
+    EXPECT_EQ(instanceIn(skyModel, "Sky")->material.getTechnique(), "");
+    EXPECT_EQ(instanceIn(logoModel, "Logo")->material.getTechnique(), "");
+    EXPECT_EQ(instanceIn(townModel, "Plane02")->material.getTechnique(), "AlphaObject");
+
+    for (float t : {0.0f, 1.0f, 2.0f}) {
+        updateIntroScene(0.05f, t);
+        renderIntroScene(t);
+    }
+    EXPECT_EQ(introParticles->count, 0);
+    // The year still follows the mobile.
+    expectMatrixNear(yearText->transform,
+                     velmo::multiplyMatrix(scalingMatrix(100.0f), mobileModel->transform), 1e-2f);
+}
+
+TEST_F(IntroScene, NodesAreFoundOnceWhenTheSceneIsBuilt) {
+    writeModels();
+    buildIntroScene();
+    velmo::MeshInstance* text = instanceIn(logoModel, "Text01");
+    // Renamed after the build, the logo's text is still the node the ticks recolour.
+    text->setName("Renamed");
+    updateIntroScene(0.05f, 1.0f);
+    EXPECT_EQ(text->material.diffuse, D3DXVECTOR4(0.75f, 0.75f, 0.75f, 0.75f));
 }
 
 } // namespace

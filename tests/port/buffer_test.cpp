@@ -1,5 +1,6 @@
 // Vertex and index buffers of the port: creation checks, descriptions, lock semantics over the
-// CPU copy, what Unlock uploads to the GL buffer, and the references that bindings hold.
+// CPU copy, what a draw uploads to the GL buffer, and the references that bindings hold.
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <vector>
@@ -120,8 +121,9 @@ TEST_F(Buffers, LocksCheckTheirRangeAndFlags) {
     vb->Release();
 }
 
-TEST_F(Buffers, ReadBackIsByteExactAndUnlockUploadsOnlyTheWrittenRange) {
+TEST_F(Buffers, ReadBackIsByteExactAndDrawsUploadOnlyTheStaleBytesTheyRead) {
     IDirect3DVertexBuffer9* vb = vertexBuffer(256);
+    auto* buffer = static_cast<port::d3d9::VertexBuffer*>(vb);
     std::vector<unsigned char> pattern(256);
     std::iota(pattern.begin(), pattern.end(), 0);
     void* data = nullptr;
@@ -129,6 +131,14 @@ TEST_F(Buffers, ReadBackIsByteExactAndUnlockUploadsOnlyTheWrittenRange) {
     std::memcpy(data, pattern.data(), pattern.size());
     vb->Unlock();
     EXPECT_EQ(cpuContents(vb), pattern);
+    // Nothing goes up until a draw reads it, and then only what it reads, once.
+    EXPECT_EQ(buffer->uploadedBytes(), 0u);
+    buffer->upload(0, 64);
+    buffer->upload(0, 64);
+    EXPECT_EQ(buffer->uploadedBytes(), 64u);
+    EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + 64, glContents(vb).begin()));
+    buffer->upload(0, 256);
+    EXPECT_EQ(buffer->uploadedBytes(), 256u);
     EXPECT_EQ(glContents(vb), pattern);
 
     // A partial write changes only its range, on both sides; a discard keeps the rest.
@@ -137,13 +147,24 @@ TEST_F(Buffers, ReadBackIsByteExactAndUnlockUploadsOnlyTheWrittenRange) {
     vb->Unlock();
     std::memset(&pattern[16], 0xee, 8);
     EXPECT_EQ(cpuContents(vb), pattern);
+    buffer->upload(0, 256);
+    EXPECT_EQ(buffer->uploadedBytes(), 264u);
     EXPECT_EQ(glContents(vb), pattern);
 
     // Bytes changed under a read-only lock are not uploaded.
     ASSERT_EQ(vb->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
     static_cast<unsigned char*>(data)[200] = 0x55;
     vb->Unlock();
+    buffer->upload(0, 256);
+    EXPECT_EQ(buffer->uploadedBytes(), 264u);
     EXPECT_EQ(glContents(vb)[200], pattern[200]);
+
+    // A range drawn from the middle of the stale bytes goes up with those before it.
+    ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+    vb->Unlock();
+    buffer->upload(100, 120);
+    buffer->upload(0, 120);
+    EXPECT_EQ(buffer->uploadedBytes(), 264u + 120u);
     vb->Release();
 }
 

@@ -1,6 +1,7 @@
 // Textured particle systems: slots handed out and reused last freed first, the vertex records
 // packed in slot order, and sprites drawn where the camera puts them, upright on the screen
-// whatever the view, with the texture's colours weighted by their alpha.
+// whatever the view, with the texture's colours weighted by their alpha; and each frame's upload,
+// which follows the live particles.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "d3d9/buffers.h"
 #include "engine/render/particle_system.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/effect_cache.h"
@@ -252,6 +254,28 @@ TEST_F(ParticleSystemTest, WithoutACameraOrABufferNothingIsDrawn) {
     scene->render(2.0f);
     EXPECT_EQ(argbAt(picture(), w, w / 2, h / 2), 0u);
     delete empty;
+}
+
+// The fill locks the live particles' bytes (all of the buffer when none is live); what goes up
+// to the GL buffer each frame follows the live particles, never the capacity.
+TEST_F(ParticleSystemTest, EachFrameUploadsTheLiveParticlesOnly) {
+    makeSystem(1000, quarteredTexture());
+    const auto* buffer = static_cast<const port::d3d9::VertexBuffer*>(system->vertexBuffer);
+    std::vector<int> slots;
+    float t = 0.0f;
+    for (const int live : {0, 1000, 250, 0}) {
+        SCOPED_TRACE(testing::Message() << live << " live");
+        while (int(slots.size()) < live) {
+            slots.push_back(system->allocParticle(new TextureParticle(0.1f, 1.0f, 0, 0, 10)));
+        }
+        while (int(slots.size()) > live) {
+            system->freeParticle(slots.back());
+            slots.pop_back();
+        }
+        const uint64_t before = buffer->uploadedBytes();
+        scene->render(t += 1.0f);
+        EXPECT_EQ(buffer->uploadedBytes() - before, uint64_t(live) * 168u);
+    }
 }
 
 // Where a sprite lands on the scene's picture: its centre in pixels and its half-extents.

@@ -14,5 +14,13 @@ Frame makeHarmonia();
 Frame makeChain();
 Frame makeLiberty();
 Frame makeKoriste();
+Frame makeTalo();
+Frame makeTalomaa();
+Frame makeRattais();
+Frame makeSkyTeaPot();
+Frame makeQuellan2();
+Frame makeQuelmobile2();
+Frame makeTown();
+Frame makeValot();
 
 } // namespace models

@@ -1,5 +1,6 @@
 #include "geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <stdexcept>
@@ -26,6 +27,85 @@ Vec3 perpendicular(Vec3 t) {
     return normalize(cross(cross(t, axis), t));
 }
 
+float axisOf(Vec3 p, int axis) {
+    return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
+}
+// Splits every triangle that the plane (coordinate `axis` = c) crosses; corners closer than
+// 1e-5 to the plane count as on it.
+void splitByPlane(Mesh& mesh, int axis, float c) {
+    Mesh out = mesh;
+    out.triangles.clear();
+    out.faceMaterials.clear();
+    std::map<std::pair<uint32_t, uint32_t>, uint32_t> cut;
+    auto side = [&](uint32_t v) {
+        float d = axisOf(mesh.positions[v], axis) - c;
+        return d > 1e-5f ? 1 : d < -1e-5f ? -1 : 0;
+    };
+    auto cutEdge = [&](uint32_t a, uint32_t b) {
+        if (b < a)
+            std::swap(a, b);
+        auto found = cut.find({a, b});
+        if (found != cut.end())
+            return found->second;
+        Vec3 pa = mesh.positions[a], pb = mesh.positions[b];
+        float t = (c - axisOf(pa, axis)) / (axisOf(pb, axis) - axisOf(pa, axis));
+        out.positions.push_back(pa + (pb - pa) * t);
+        if (!mesh.normals.empty())
+            out.normals.push_back(
+                normalize(mesh.normals[a] + (mesh.normals[b] - mesh.normals[a]) * t));
+        if (!mesh.uv0.empty())
+            out.uv0.push_back(mesh.uv0[a] + (mesh.uv0[b] - mesh.uv0[a]) * t);
+        if (!mesh.uv1.empty())
+            out.uv1.push_back(mesh.uv1[a] + (mesh.uv1[b] - mesh.uv1[a]) * t);
+        uint32_t v = static_cast<uint32_t>(out.positions.size() - 1);
+        cut[{a, b}] = v;
+        return v;
+    };
+    for (size_t f = 0; f < mesh.triangles.size(); ++f) {
+        Triangle t = mesh.triangles[f];
+        uint32_t material = mesh.faceMaterials.empty() ? 0 : mesh.faceMaterials[f];
+        auto emit = [&](Triangle n) {
+            out.triangles.push_back(n);
+            if (!mesh.faceMaterials.empty())
+                out.faceMaterials.push_back(material);
+        };
+        int s[3] = {side(t[0]), side(t[1]), side(t[2])};
+        bool below = s[0] < 0 || s[1] < 0 || s[2]<0, above = s[0]> 0 || s[1] > 0 || s[2] > 0;
+        if (!below || !above) {
+            emit(t);
+            continue;
+        }
+        // Rotate (keeping the winding) so that corner 0 is the odd one out: on the plane, or
+        // alone on its side.
+        for (int r = 0; r < 3; ++r) {
+            bool onPlane = s[0] == 0 && s[1] * s[2] < 0;
+            bool alone = s[0] != 0 && s[1] != s[0] && s[2] != s[0];
+            if (onPlane || alone)
+                break;
+            std::rotate(t.begin(), t.begin() + 1, t.end());
+            std::rotate(s, s + 1, s + 3);
+        }
+        if (s[0] == 0) {
+            uint32_t m = cutEdge(t[1], t[2]);
+            emit({t[0], t[1], m});
+            emit({t[0], m, t[2]});
+        } else if (s[1] == 0) {
+            uint32_t m = cutEdge(t[2], t[0]);
+            emit({t[0], t[1], m});
+            emit({t[1], t[2], m});
+        } else if (s[2] == 0) {
+            uint32_t m = cutEdge(t[0], t[1]);
+            emit({t[0], m, t[2]});
+            emit({m, t[1], t[2]});
+        } else {
+            uint32_t ab = cutEdge(t[0], t[1]), ca = cutEdge(t[2], t[0]);
+            emit({t[0], ab, ca});
+            emit({ab, t[1], t[2]});
+            emit({ab, t[2], ca});
+        }
+    }
+    mesh = std::move(out);
+}
 } // namespace
 
 Mesh box(Vec3 lo, Vec3 hi) {
@@ -136,6 +216,16 @@ Mesh extrude(const std::vector<Vec2>& outline, float z0, float z1) {
         m.triangles.push_back({a, c, e});
         perimeter += len;
     }
+    return m;
+}
+
+Mesh quad(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec2 uvLo, Vec2 uvHi) {
+    Mesh m;
+    Vec3 n = normalize(cross(p1 - p0, p2 - p0));
+    m.positions = {p0, p1, p2, p3};
+    m.normals = {n, n, n, n};
+    m.uv0 = {{uvLo.x, uvHi.y}, {uvHi.x, uvHi.y}, {uvHi.x, uvLo.y}, {uvLo.x, uvLo.y}};
+    m.triangles = {{0, 1, 2}, {0, 2, 3}};
     return m;
 }
 
@@ -288,6 +378,27 @@ void flatNormals(Mesh& mesh) {
     }
     flat.faceMaterials = mesh.faceMaterials;
     mesh = std::move(flat);
+}
+
+void dice(Mesh& mesh, float cell) {
+    if (mesh.positions.empty())
+        return;
+    for (int axis = 0; axis < 3; ++axis) {
+        float lo = axisOf(mesh.positions[0], axis), hi = lo;
+        for (Vec3 p : mesh.positions) {
+            lo = std::min(lo, axisOf(p, axis));
+            hi = std::max(hi, axisOf(p, axis));
+        }
+        for (float k = std::ceil(lo / cell); k * cell < hi; ++k)
+            splitByPlane(mesh, axis, k * cell);
+    }
+}
+
+void tiltNormals(Mesh& mesh, Vec3 toward) {
+    Vec3 unit = normalize(toward);
+    for (Vec3& n : mesh.normals)
+        if (dot(n, unit) > -0.5f)
+            n = normalize(n + toward);
 }
 
 std::vector<Triangle> triangulate(const std::vector<Vec2>& polygon) {

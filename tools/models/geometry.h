@@ -15,6 +15,9 @@
 //   extrude(outline, z0, z1)          prism of a simple polygon (x-y plane, counter-clockwise,
 //                                     no holes): caps at z1 (facing +z) and z0 (facing -z), flat
 //                                     sides. Build letters with holes from several prisms.
+//   quad(p0, p1, p2, p3, uvLo, uvHi) a flat quad, p0 p1 p2 p3 running round its front (the
+//                                     normal is (p1 - p0) x (p2 - p0)); p0 gets (uvLo.x,
+//                                     uvHi.y), p2 gets (uvHi.x, uvLo.y).
 //   tube(path, radius, sides, closed) a round tube swept along a polyline (frames carried along
 //                                     the path without twisting); open tubes get flat end caps,
 //                                     closed ones join their last point to the first.
@@ -31,6 +34,11 @@
 //                                               crease degrees.
 //   flatNormals(mesh)                           one vertex per corner, face normals.
 //   triangulate(polygon)                        ear clipping of a simple counter-clockwise polygon.
+//   dice(mesh, cell)                            cuts every triangle along the planes x, y,
+//                                               z = k * cell (no cracks: cut edges are shared).
+//   tiltNormals(mesh, toward)                   adds toward to each normal and renormalises,
+//                                               except for normals facing away from it (at
+//                                               more than 120 degrees), which would turn over.
 //   triangleCount(frame)                        triangles in a frame and its children.
 #pragma once
 
@@ -43,6 +51,7 @@ Mesh lathe(const std::vector<Vec2>& profile, int segments, float creaseDegrees =
 Mesh cylinder(float radius, float y0, float y1, int segments);
 Mesh sphere(float radius, int rings, int segments);
 Mesh extrude(const std::vector<Vec2>& outline, float z0, float z1);
+Mesh quad(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec2 uvLo = {0, 0}, Vec2 uvHi = {1, 1});
 Mesh tube(const std::vector<Vec3>& path, float radius, int sides, bool closed);
 
 void transform(Mesh& mesh, const Mat4& m);
@@ -51,6 +60,8 @@ void merge(Mesh& into, const Mesh& add);
 void flipFaces(Mesh& mesh);
 void smoothNormals(Mesh& mesh, float creaseDegrees);
 void flatNormals(Mesh& mesh);
+void dice(Mesh& mesh, float cell);
+void tiltNormals(Mesh& mesh, Vec3 toward);
 std::vector<Triangle> triangulate(const std::vector<Vec2>& polygon);
 size_t triangleCount(const Frame& frame);
 

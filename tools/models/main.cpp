@@ -30,10 +30,21 @@ struct ModelFile {
 };
 
 const ModelFile kModels[] = {
-    {"block1.x", makeBlock1, true},    {"piippu.3ds", makePiippu, true},
-    {"lolo.x", makeLolo, true},        {"harmonia.x", makeHarmonia, true},
-    {"chain.x", makeChain, false},     {"koriste.x", makeKoriste, false},
+    {"block1.x", makeBlock1, true},
+    {"piippu.3ds", makePiippu, true},
+    {"lolo.x", makeLolo, true},
+    {"harmonia.x", makeHarmonia, true},
+    {"chain.x", makeChain, false},
+    {"koriste.x", makeKoriste, false},
     {"liberty.x", makeLiberty, false},
+    {"talo.x", makeTalo, true},
+    {"talomaa.x", makeTalomaa, true},
+    {"rattais.x", makeRattais, true},
+    {"SkyTeaPot.x", makeSkyTeaPot, true},
+    {"quellan2.x", makeQuellan2, false},
+    {"quelmobile2.x", makeQuelmobile2, false},
+    {"town.x", makeTown, false},
+    {"valot.x", makeValot, false},
 };
 
 // Builds and writes one file; returns its report line.

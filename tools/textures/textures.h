@@ -21,5 +21,32 @@ Image makeBlock();
 Image makeLangat();
 Image makeChain();
 Image makeLiberty();
+// house_textures.cpp: textures named by talo and talomaa.
+Image makeTaloTower();
+Image makeTaloWalls();
+Image makeTaloRoof();
+Image makeTaloSpire();
+Image makeTalomaa();
+// intro_textures.cpp: textures named by SkyTeaPot, quelmobile2, town and valot.
+Image makeSky();
+Image makeMobileEnvelope();
+Image makeTownGrass();
+Image makeTownLawn();
+Image makeTownStreet();
+Image makeTownPavement();
+Image makeTownBrick();
+Image makeTownOffice();
+Image makeTownPlaster();
+Image makeTownRoof();
+Image makeTownTiles();
+Image makeTownTree();
+Image makeTownConifer();
+Image makeTownFence();
+Image makeTownSigns();
+Image makeTownBillboard();
+Image makeTownFlags();
+Image makeValotWindows();
+Image makeValotHalo();
+Image makeValotPool();
 
 } // namespace textures

@@ -1,5 +1,6 @@
 #include "d3d9/buffers.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -31,10 +32,13 @@ bool BufferStorage::create(UINT length, bool dynamic) {
     }
     glUsage = dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
     glGenBuffers(1, &glBuffer);
-    // The copy-write target leaves the array and element bindings of the draw code alone.
+    // The copy-write target leaves the array and element bindings of the draw code alone. The
+    // contents come with the first draw that reads them.
     glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
-    glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(length), bytes.data(), glUsage);
+    glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(length), nullptr, glUsage);
     glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+    staleBegin = 0;
+    staleEnd = length;
     return glGetError() == GL_NO_ERROR;
 }
 
@@ -70,25 +74,51 @@ HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags) {
     return D3D_OK;
 }
 
-HRESULT BufferStorage::unlock(bool upload) {
+HRESULT BufferStorage::unlock() {
     if (!locked) {
         return D3DERR_INVALIDCALL;
     }
     locked = false;
-    if (!upload || (lockFlags & D3DLOCK_READONLY) || lockSize == 0 || glBuffer == 0) {
+    if ((lockFlags & D3DLOCK_READONLY) || lockSize == 0) {
         return D3D_OK;
     }
-    glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
-    if (lockSize == bytes.size()) {
-        // The whole buffer: give GL fresh storage rather than wait for draws still reading it.
-        glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(lockSize), bytes.data(),
-                     glUsage);
+    const UINT end = lockOffset + lockSize;
+    if (staleBegin >= staleEnd) {
+        staleBegin = lockOffset;
+        staleEnd = end;
     } else {
-        glBufferSubData(GL_COPY_WRITE_BUFFER, static_cast<GLintptr>(lockOffset),
-                        static_cast<GLsizeiptr>(lockSize), bytes.data() + lockOffset);
+        staleBegin = std::min(staleBegin, lockOffset);
+        staleEnd = std::max(staleEnd, end);
+    }
+    return D3D_OK;
+}
+
+void BufferStorage::upload(UINT begin, UINT end) {
+    end = std::min(end, size());
+    UINT from = std::max(begin, staleBegin);
+    const UINT to = std::min(end, staleEnd);
+    if (from >= to || glBuffer == 0) {
+        return;
+    }
+    if (to == staleEnd) {
+        staleEnd = from;
+    } else {
+        // Upload from the front of the stale range, so that what stays stale is one range
+        // again and no byte goes up twice for one write.
+        from = staleBegin;
+        staleBegin = to;
+    }
+    glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
+    if (from == 0 && to == size()) {
+        // All of it: new contents for the whole store, which lets the driver drop the old
+        // instead of waiting for earlier draws that still read it.
+        glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(to), bytes.data(), glUsage);
+    } else {
+        glBufferSubData(GL_COPY_WRITE_BUFFER, static_cast<GLintptr>(from),
+                        static_cast<GLsizeiptr>(to - from), bytes.data() + from);
     }
     glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
-    return D3D_OK;
+    uploaded += to - from;
 }
 
 template <class Interface> Buffer<Interface>::~Buffer() {
@@ -117,11 +147,8 @@ HRESULT Buffer<Interface>::Lock(UINT offset, UINT size, void** data, DWORD flags
 }
 
 template <class Interface> HRESULT Buffer<Interface>::Unlock() {
-    if (owner == nullptr) {
-        storage.unlock(false);
-        return D3DERR_INVALIDCALL;
-    }
-    return storage.unlock(owner->makeCurrent());
+    const HRESULT hr = storage.unlock();
+    return owner == nullptr ? D3DERR_INVALIDCALL : hr;
 }
 
 template <class Interface> void Buffer<Interface>::detach() {

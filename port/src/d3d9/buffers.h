@@ -1,11 +1,14 @@
 // Vertex and index buffers: a byte-exact CPU copy of the contents beside a GL buffer object.
 //
 // A lock hands out a pointer into the CPU copy, so a read-only lock sees exactly the bytes last
-// written; Unlock uploads the locked range of a writing lock to the GL buffer, which is what the
-// draw calls bind. Both pools (default and system memory) keep a GL buffer, as either may be
-// drawn from.
+// written; Unlock marks the locked range of a writing lock as stale in the GL buffer, and a draw
+// uploads the stale bytes of the range it reads just before it reads them. So the upload follows
+// what is drawn, never the buffer's size: a whole-buffer lock of which only the front is drawn
+// uploads only the front. Both pools (default and system memory) keep a GL buffer, as either may
+// be drawn from.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include <d3d9.h>
@@ -22,16 +25,21 @@ public:
     BufferStorage(const BufferStorage&) = delete;
     BufferStorage& operator=(const BufferStorage&) = delete;
 
-    // Sizes the CPU copy (zero-filled) and makes the GL buffer; false when either fails. Needs
-    // the device's context current.
+    // Sizes the CPU copy (zero-filled) and makes the GL buffer, all of it stale; false when
+    // either fails. Needs the device's context current.
     bool create(UINT length, bool dynamic);
     // Deletes the GL buffer (the context must be current); the CPU copy stays.
     void deleteGlBuffer();
 
     HRESULT lock(UINT offset, UINT size, void** data, DWORD flags);
-    // Uploads the range of a writing lock; the device's context must be current.
-    HRESULT unlock(bool upload);
+    // Ends the lock; the range of a writing lock becomes stale in the GL buffer.
+    HRESULT unlock();
     bool isLocked() const { return locked; }
+    // Makes the GL buffer hold the CPU copy's bytes from begin to end (clipped to the buffer),
+    // uploading only the stale ones; the device's context must be current.
+    void upload(UINT begin, UINT end);
+    // Bytes sent to the GL buffer since creation.
+    uint64_t uploadedBytes() const { return uploaded; }
 
     UINT size() const { return static_cast<UINT>(bytes.size()); }
     GLuint glName() const { return glBuffer; }
@@ -44,6 +52,10 @@ private:
     UINT lockOffset = 0;
     UINT lockSize = 0;
     DWORD lockFlags = 0;
+    // The bytes the GL buffer may lack: one range, grown to cover every stale write.
+    UINT staleBegin = 0;
+    UINT staleEnd = 0;
+    uint64_t uploaded = 0;
 };
 
 // Shared by both kinds: reference counting and detaching from a device that goes away.
@@ -59,6 +71,9 @@ public:
 
     // The GL buffer object the draw calls bind; 0 once the device has gone.
     GLuint glName() const { return storage.glName(); }
+    // Brings the GL buffer up to date over the bytes a draw reads (context current).
+    void upload(UINT begin, UINT end) { storage.upload(begin, end); }
+    uint64_t uploadedBytes() const { return storage.uploadedBytes(); }
     // The CPU copy's size in bytes.
     UINT size() const { return storage.size(); }
 

@@ -52,6 +52,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
         streamSource->size()) {
         return D3DERR_INVALIDCALL;
     }
+    streamSource->upload(UINT(streamOffset + startVertex * uint64_t(streamStride)),
+                         UINT(streamOffset + (startVertex + vertices) * streamStride));
     if (prepareDraw(streamSource->glName(), streamOffset, streamStride)) {
         glDrawArrays(GL_TRIANGLES, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
     }
@@ -77,6 +79,9 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
     if ((uint64_t(startIndex) + indices) * indexSize > indexBuffer->size()) {
         return D3DERR_INVALIDCALL;
     }
+    // The indices may reach any vertex past the stream's offset.
+    streamSource->upload(streamOffset, streamSource->size());
+    indexBuffer->upload(UINT(startIndex * indexSize), UINT((startIndex + indices) * indexSize));
     if (prepareDraw(streamSource->glName(), streamOffset, streamStride)) {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer->glName());
         glDrawElementsBaseVertex(

@@ -359,6 +359,14 @@ void Pipeline::createGlObjects() {
     glGenVertexArrays(1, &vertexArray);
     glGenBuffers(1, &scratchBuffer);
     glGenSamplers(static_cast<GLsizei>(samplers.size()), samplers.data());
+    // What an empty stage samples, the same on every driver: one opaque white texel, so that
+    // "no texture" leaves a colour it multiplies unchanged.
+    const unsigned char white[4] = {255, 255, 255, 255};
+    glGenTextures(1, &emptyTexture);
+    glBindTexture(GL_TEXTURE_2D, emptyTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
     glReady = true;
 }
 
@@ -403,7 +411,7 @@ void Pipeline::applySamplers() {
         }
         glActiveTexture(GL_TEXTURE0 + i);
         const auto* texture = static_cast<const Texture*>(textures[i]);
-        glBindTexture(GL_TEXTURE_2D, texture != nullptr ? texture->glName() : 0);
+        glBindTexture(GL_TEXTURE_2D, texture != nullptr ? texture->glName() : emptyTexture);
         glBindSampler(i, sampler);
     }
     glActiveTexture(GL_TEXTURE0);

@@ -71,6 +71,7 @@ private:
     bool glReady = false;
     GLuint vertexArray = 0;
     GLuint scratchBuffer = 0;
+    GLuint emptyTexture = 0; // bound for a stage without a texture
     GLsizeiptr scratchSize = 0;
     std::array<GLuint, kTextureStages> samplers = {};
     FixedFunction fixedFunction;

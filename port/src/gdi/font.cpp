@@ -30,6 +30,7 @@ char32_t ansiToUnicode(unsigned char c) {
 }
 
 std::unique_ptr<Font> Font::open(FT_Library library, const FontRequest& request) {
+    addProgramFonts();
     FcPattern* wanted = FcPatternCreate();
     if (wanted == nullptr) {
         return nullptr;

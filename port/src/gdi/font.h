@@ -23,6 +23,11 @@ struct FontRequest {
 // that page leaves undefined keep their own value, which no text face maps to a glyph.
 char32_t ansiToUnicode(unsigned char c);
 
+// Makes the font files in the program's data/ folder (relative to the working folder)
+// available to CreateFontA as installed fonts are, once per process; each counts as added once,
+// so RemoveFontResourceA of such a file takes it away again. Font::open calls it first.
+void addProgramFonts();
+
 class Font {
 public:
     // The closest outline face to the request; null when fontconfig finds no outline face or

@@ -1,0 +1,107 @@
+// The generated fonts, as the build leaves them in data/: through the port, CreateFontA finds
+// each face by its family name in the program's data/ folder without the program adding it,
+// RemoveFontResourceA of the file name the program uses at exit takes it away again, and both
+// faces have an outline for every character of the glyph alphabet, so a D3DX text mesh of each
+// character has triangles.
+#include <filesystem>
+#include <string>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_FONT_FORMATS_H
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "gdi/objects.h"
+#include "support/engine_fixture.h"
+
+namespace {
+
+// Every character the production's texts draw with glyphs.
+const std::string kAlphabet =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.!?,:&<-";
+
+const struct {
+    const char* face;
+    const char* file;
+    float extrusion;
+} kFonts[] = {{"ShadowedBlackWide", "Shadowed Black Wide.ttf", 0.1f},
+              {"ChopinScript", "CHOPS___.TTF", 10.1f}};
+
+HFONT makeFont(const char* face) {
+    return CreateFontA(1, 0, 0, 0, 600, FALSE, 0, 0, 1, 0, 0, 0, 0, face);
+}
+
+std::string fileOf(HFONT font) {
+    const port::gdi::Font* resolved = port::gdi::fontFromHandle(font);
+    return resolved == nullptr ? std::string() : resolved->file();
+}
+
+TEST(DataFonts, FacesResolveToTheFilesInDataUntilRemoved) {
+    for (const auto& f : kFonts) {
+        SCOPED_TRACE(f.face);
+        HFONT font = makeFont(f.face);
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(std::filesystem::path(fileOf(font)),
+                  std::filesystem::absolute(std::string("data/") + f.file));
+        EXPECT_EQ(port::gdi::fontFromHandle(font)->family(), f.face);
+        EXPECT_TRUE(DeleteObject(font));
+    }
+    for (const auto& f : kFonts) {
+        SCOPED_TRACE(f.face);
+        EXPECT_TRUE(RemoveFontResourceA((std::string("data/") + f.file).c_str()));
+        HFONT font = makeFont(f.face);
+        ASSERT_NE(font, nullptr); // another face stands in
+        EXPECT_NE(std::filesystem::path(fileOf(font)).filename(), f.file);
+        EXPECT_TRUE(DeleteObject(font));
+    }
+}
+
+TEST(DataFonts, EveryAlphabetCharacterHasAnOutline) {
+    FT_Library library = nullptr;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    for (const auto& f : kFonts) {
+        SCOPED_TRACE(f.face);
+        FT_Face face = nullptr;
+        ASSERT_EQ(FT_New_Face(library, (std::string("data/") + f.file).c_str(), 0, &face), 0);
+        EXPECT_EQ(std::string(face->family_name), f.face);
+        EXPECT_STREQ(FT_Get_Font_Format(face), "TrueType"); // quadratic glyf outlines
+        for (char ch : kAlphabet) {
+            FT_UInt glyph = FT_Get_Char_Index(face, static_cast<unsigned char>(ch));
+            ASSERT_NE(glyph, 0u) << ch;
+            ASSERT_EQ(FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE), 0) << ch;
+            EXPECT_EQ(face->glyph->format, FT_GLYPH_FORMAT_OUTLINE) << ch;
+            EXPECT_GT(face->glyph->outline.n_contours, 0) << ch;
+        }
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(library);
+}
+
+class DataFontMeshes : public EngineTest {};
+
+TEST_F(DataFontMeshes, EveryAlphabetCharacterMakesATextMesh) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    for (const auto& f : kFonts) {
+        SCOPED_TRACE(f.face);
+        HFONT font = makeFont(f.face);
+        HGDIOBJ before = SelectObject(dc, font);
+        for (char ch : kAlphabet) {
+            const char text[2] = {ch, 0};
+            ID3DXMesh* mesh = nullptr;
+            ASSERT_EQ(
+                D3DXCreateTextA(device, dc, text, 0.001f, f.extrusion, &mesh, nullptr, nullptr),
+                S_OK)
+                << ch;
+            EXPECT_GT(mesh->GetNumFaces(), 4u) << ch;
+            mesh->Release();
+        }
+        SelectObject(dc, before);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
+}
+
+} // namespace
