@@ -33,9 +33,15 @@ fragment smear {
 
     void main() {
         vec2 velocity = (texture(blurMap, uv).rg - vec2(STILL)) * 2.0 * radius;
+        vec4 sum = texture(tex, uv);
+        // Taps that all lie within half a pixel of this one would average the pixel with
+        // itself: it stays as it is (a still pixel of the blur map, mid grey, is exactly that).
+        if (length(velocity * vec2(textureSize(tex, 0))) < 0.5) {
+            fragColor = sum;
+            return;
+        }
         float depth = texture(depthTex, uv).r;
         float bias = 0.01 * abs(depth) + 1e-4;
-        vec4 sum = texture(tex, uv);
         float total = 1.0;
         for (int i = 0; i < SAMPLES; ++i) {
             float x = float(i) / float(SAMPLES - 1) - 0.5;

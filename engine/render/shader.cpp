@@ -75,47 +75,47 @@ unsigned TShader::begin() {
     return passes;
 }
 
-void TShader::setFloat(const std::string& name, float value) {
+void TShader::setFloat(ParameterName name, float value) {
     if (effect != nullptr) {
         check(effect->SetFloat(name.c_str(), value));
     }
 }
 
-void TShader::setFloat3(const std::string& name, const float* values) {
+void TShader::setFloat3(ParameterName name, const float* values) {
     if (effect != nullptr && values != nullptr) {
         check(effect->SetFloatArray(name.c_str(), values, 3));
     }
 }
 
-void TShader::setInt(const std::string& name, int value) {
+void TShader::setInt(ParameterName name, int value) {
     if (effect != nullptr) {
         check(effect->SetInt(name.c_str(), value));
     }
 }
 
-void TShader::setBool(const std::string& name, bool value) {
+void TShader::setBool(ParameterName name, bool value) {
     if (effect != nullptr) {
         check(effect->SetBool(name.c_str(), value ? TRUE : FALSE));
     }
 }
 
-void TShader::setVector(const std::string& name, const D3DXVECTOR4& value) {
+void TShader::setVector(ParameterName name, const D3DXVECTOR4& value) {
     if (effect != nullptr) {
         check(effect->SetVector(name.c_str(), &value));
     }
 }
 
-void TShader::setVector3(const std::string& name, float x, float y, float z) {
+void TShader::setVector3(ParameterName name, float x, float y, float z) {
     setVector(name, D3DXVECTOR4(x, y, z, 1.0f));
 }
 
-void TShader::setMatrix(const std::string& name, const D3DXMATRIX& value) {
+void TShader::setMatrix(ParameterName name, const D3DXMATRIX& value) {
     if (effect != nullptr) {
         check(effect->SetMatrix(name.c_str(), &value));
     }
 }
 
-void TShader::setTexture(const std::string& name, ID3dSurface* surface) {
+void TShader::setTexture(ParameterName name, ID3dSurface* surface) {
     if (effect != nullptr) {
         check(
             effect->SetTexture(name.c_str(), surface != nullptr ? surface->getTexture() : nullptr));

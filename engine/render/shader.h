@@ -11,6 +11,18 @@ namespace velmo {
 class ID3dSurface;
 class Scene;
 
+// A parameter name as the effect takes it, from a string literal or a std::string without a
+// copy; it must outlive the call it is passed to.
+class ParameterName {
+public:
+    ParameterName(const char* text) : text(text) {}
+    ParameterName(const std::string& text) : text(text.c_str()) {}
+    const char* c_str() const { return text; }
+
+private:
+    const char* text;
+};
+
 class TShader {
 public:
     // The effect of that file from the effect cache (made on first use).
@@ -28,16 +40,16 @@ public:
     // done when already begun. Passes are begun and ended by the caller.
     unsigned begin();
 
-    void setFloat(const std::string& name, float value);
-    void setFloat3(const std::string& name, const float* values);
-    void setInt(const std::string& name, int value);
-    void setBool(const std::string& name, bool value);
-    void setVector(const std::string& name, const D3DXVECTOR4& value);
+    void setFloat(ParameterName name, float value);
+    void setFloat3(ParameterName name, const float* values);
+    void setInt(ParameterName name, int value);
+    void setBool(ParameterName name, bool value);
+    void setVector(ParameterName name, const D3DXVECTOR4& value);
     // Sent as (x, y, z, 1).
-    void setVector3(const std::string& name, float x, float y, float z);
-    void setMatrix(const std::string& name, const D3DXMATRIX& value);
+    void setVector3(ParameterName name, float x, float y, float z);
+    void setMatrix(ParameterName name, const D3DXMATRIX& value);
     // A null surface clears the parameter.
-    void setTexture(const std::string& name, ID3dSurface* surface);
+    void setTexture(ParameterName name, ID3dSurface* surface);
 
     std::string technique;
     // Null when the file could not be read or its effect not made; then every call does

@@ -1,5 +1,6 @@
 #include "engine/render/shader_binding.h"
 
+#include <array>
 #include <string>
 
 #include <d3dx9.h>
@@ -68,6 +69,24 @@ void sendMaterial(TShader* shader, const Material& m, const Scene& s, bool direc
     shader->setBool("enableDirectionallight", directional);
 }
 
+// The names of the point-light array's members: prefix "pointLight[" + the single character
+// 48 + i + "]." and the member. Built once, they are the same for every draw.
+struct PointLightNames {
+    std::string position, color, power, intensity;
+};
+const std::array<PointLightNames, kMaxPointLights>& pointLightNames() {
+    static const auto names = [] {
+        std::array<PointLightNames, kMaxPointLights> built;
+        for (int i = 0; i < kMaxPointLights; ++i) {
+            const std::string prefix = std::string("pointLight[") + char('0' + i) + "].";
+            built[size_t(i)] = {prefix + "position", prefix + "color", prefix + "power",
+                                prefix + "intensity"};
+        }
+        return built;
+    }();
+    return names;
+}
+
 void sendPointLights(TShader* shader, const Material& m, const SceneRoot& root) {
     if (!m.lit) {
         shader->setInt("pointLightAmount", 0);
@@ -80,11 +99,11 @@ void sendPointLights(TShader* shader, const Material& m, const SceneRoot& root) 
     for (int i = 0; i < sent; ++i) {
         const NodePointlight* light = root.frameLights[size_t(i)].first;
         const D3DXMATRIX& world = root.frameLights[size_t(i)].second;
-        const std::string prefix = std::string("pointLight[") + char('0' + i) + "].";
-        shader->setVector3(prefix + "position", world._41, world._42, world._43);
-        shader->setVector(prefix + "color", light->color * light->intensity);
-        shader->setFloat(prefix + "power", light->power);
-        shader->setFloat(prefix + "intensity", light->intensity);
+        const PointLightNames& names = pointLightNames()[size_t(i)];
+        shader->setVector3(names.position, world._41, world._42, world._43);
+        shader->setVector(names.color, light->color * light->intensity);
+        shader->setFloat(names.power, light->power);
+        shader->setFloat(names.intensity, light->intensity);
     }
 }
 

@@ -116,14 +116,19 @@ void SceneRoot::updateNodes(INode* node, const D3DXMATRIX& parentWorld, float t)
 
 void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node,
                                   [[maybe_unused]] float t, uint32_t parentHash) {
+    computeTransforms(parentWorld, node, parentHash, camera->getViewProjection());
+}
+
+void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash,
+                                  const D3DXMATRIX& viewProjection) {
     const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
     const uint32_t hash = pathHash(node, parentHash);
-    const D3DXMATRIX viewProjection = camera->getViewProjection();
-    previousMatrix(hash) = currentMatrix(hash);
-    currentMatrix(hash) = multiplyMatrix(world, viewProjection);
+    D3DXMATRIX& current = currentMatrix(hash);
+    previousMatrix(hash) = current;
+    current = multiplyMatrix(world, viewProjection);
     node->rewindChildren();
     while (INode* child = node->nextChild()) {
-        computeTransforms(world, child, t, hash);
+        computeTransforms(world, child, hash, viewProjection);
     }
 }
 

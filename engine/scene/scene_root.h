@@ -87,6 +87,10 @@ public:
 
 private:
     void gatherLights(INode* node, const D3DXMATRIX& parentWorld);
+    // The transform pass under the camera's view-projection, asked once for the whole pass:
+    // the camera cannot move while the pass runs.
+    void computeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash,
+                           const D3DXMATRIX& viewProjection);
 };
 
 } // namespace velmo

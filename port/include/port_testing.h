@@ -12,8 +12,8 @@ namespace port::testing {
 
 // Replaces the modal message box; the handler's result is returned by MessageBoxA.
 // An empty handler restores the real box.
-using MessageBoxHandler = std::function<int(HWND owner, const char* text, const char* caption,
-                                            UINT type)>;
+using MessageBoxHandler =
+    std::function<int(HWND owner, const char* text, const char* caption, UINT type)>;
 void setMessageBoxHandler(MessageBoxHandler handler);
 
 // Replaces the clock behind timeGetTime and the sound position; empty restores the real one.
@@ -30,6 +30,10 @@ void setWindowCreationFails(bool fails);
 unsigned presentCount(IDirect3DDevice9* device);
 DWORD deviceBehaviorFlags(IDirect3DDevice9* device);
 D3DPRESENT_PARAMETERS devicePresentParameters(IDirect3DDevice9* device);
+
+// How many sampler parameters the device has sent to GL since it was made; a draw sends a
+// sampler's parameters only when its sampler states changed since the draw before.
+unsigned samplerParameterCalls(IDirect3DDevice9* device);
 
 // Whether a top-level window is currently minimised or full screen.
 bool isMinimised(HWND window);

@@ -9,14 +9,37 @@ in_xvfb() {
     fi
 }
 
-# Reports a failure with the end of every program log of this run, then ends the script.
+# Whether child process $1 is still running (not ended, nor a zombie waiting to be reaped).
+running() {
+    kill -0 "$1" 2>/dev/null && [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" != Z ]
+}
+
+# Reports a failure, with what became of the program last started ($pid) and the end of every
+# program log of this run, then ends the script (which ends the programs it started).
 fail() {
     echo "FAIL: $*" >&2
+    if [ -n "${pid:-}" ]; then
+        if running "$pid"; then
+            echo "the program was still running (no window of its own showed)" >&2
+        else
+            wait "$pid"
+            echo "the program had ended with status $?" >&2
+        fi
+    fi
     for log in "$out"/*.log; do
         [ -f "$log" ] && { echo "--- $log" >&2; grep -v '^ALSA' "$log" | tail -n 5 >&2; }
     done
     exit 1
 }
+
+# Every program a script starts ends with it, on every path.
+end_started() {
+    local job
+    for job in $(jobs -p); do
+        kill -9 "$job" 2>/dev/null
+    done
+}
+trap end_started EXIT
 
 # Waits up to $2 seconds for a window named $1 and prints its id.
 wait_window() {
@@ -34,14 +57,14 @@ wait_window() {
 
 # Waits up to $2 seconds for child process $1 to end and sets $status; fails on time-out.
 wait_exit() {
-    local pid=$1 seconds=$2
-    for _ in $(seq $((seconds * 100))); do
-        if ! kill -0 "$pid" 2>/dev/null || [ "$(ps -o stat= -p "$pid" 2>/dev/null | cut -c1)" = Z ]; then
+    local pid=$1 deadline=$((${EPOCHREALTIME/./} + $2 * 1000000))
+    while [ "${EPOCHREALTIME/./}" -lt "$deadline" ]; do
+        if ! running "$pid"; then
             wait "$pid"
             status=$?
             return 0
         fi
-        sleep 0.01
+        sleep 0.05
     done
     kill -9 "$pid" 2>/dev/null
     return 1

@@ -9,6 +9,7 @@
 
 #include <d3dx9.h>
 #include <gtest/gtest.h>
+#include <port_testing.h>
 
 #include "support/engine_fixture.h"
 
@@ -142,6 +143,60 @@ TEST_F(Draw, ATextureParameterIsSampledTopRowFirstAndMatricesMultiplyRowVectors)
     EXPECT_EQ(at(pixels, 1, 1), 0u);
     EXPECT_EQ(at(pixels, 5, 1), kRed);
     EXPECT_EQ(at(pixels, 5, 6), kBlue);
+    end();
+    effect->SetTexture("tex", nullptr);
+}
+
+// The device sends a sampler's state to GL only when it differs from what GL holds: a repeated
+// draw, or a state set again to its value, sends nothing, a changed state only itself; and
+// the pictures are those of the states as set.
+TEST_F(Draw, SamplerStatesReachGlOnlyWhenTheyChange) {
+    IDirect3DTexture9* source = makeTarget(8, 8, kRed);
+    makeTarget(8, 8, 0);
+    effect->SetTexture("tex", source);
+    effect->SetBool("enabled", FALSE);
+    effect->SetInt("mode", 0);
+    effect->SetFloat("alpha", 1.0f);
+    const float weights[3] = {0, 0, 1};
+    effect->SetFloatArray("weights", weights, 3);
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    effect->SetMatrix("worldViewProjection", &identity);
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    UINT passes = 0;
+    effect->SetTechnique("Textured");
+    effect->Begin(&passes, 0);
+    effect->BeginPass(0);
+
+    // Draws over a cleared target; answers the sampler parameters the draw sent.
+    const auto draw = [&] {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        const unsigned before = port::testing::samplerParameterCalls(device);
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kTexturedQuad, 32), D3D_OK);
+        return port::testing::samplerParameterCalls(device) - before;
+    };
+    draw();
+    const std::vector<DWORD> first = readTarget();
+    EXPECT_TRUE(all(first, kRed));
+    EXPECT_EQ(draw(), 0u);
+    EXPECT_EQ(readTarget(), first);
+
+    device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, kBlue);
+    EXPECT_EQ(draw(), 1u);
+    device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, kBlue);
+    EXPECT_EQ(draw(), 0u);
+    EXPECT_EQ(readTarget(), first); // clamped: the border is never read
+
+    // Read to the right of the texture: the border colour, once the address mode says so.
+    const D3DXVECTOR4 offset(1.5f, 0.0f, 0.0f, 0.0f);
+    effect->SetVector("offset", &offset);
+    effect->CommitChanges();
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
+    EXPECT_EQ(draw(), 1u);
+    EXPECT_TRUE(all(readTarget(), kBlue));
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    EXPECT_EQ(draw(), 1u);
+    EXPECT_TRUE(all(readTarget(), kRed));
     end();
     effect->SetTexture("tex", nullptr);
 }

@@ -123,6 +123,7 @@ void BufferStorage::upload(UINT begin, UINT end) {
 
 template <class Interface> Buffer<Interface>::~Buffer() {
     if (owner != nullptr && owner->makeCurrent()) {
+        owner->glState().forgetVertexLayout();
         storage.deleteGlBuffer();
     }
 }

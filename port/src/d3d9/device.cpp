@@ -1,5 +1,7 @@
 #include "d3d9/device.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -50,6 +52,12 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
     if (record == nullptr || !record->sdl) {
         return nullptr;
     }
+    // The software GL driver allocates and frees large blocks for every draw and every buffer
+    // upload. By default glibc hands the top of the heap back to the system after such a free
+    // and maps blocks over 128 KiB afresh each time, so the next draw faults in and zeroes new
+    // pages; kept in the heap, the freed memory serves the next draw as it is.
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -170,9 +178,10 @@ bool Device::makeCurrent() {
 }
 
 void Device::applyViewport() {
-    glViewport(static_cast<GLint>(viewport.X), static_cast<GLint>(viewport.Y),
-               static_cast<GLsizei>(viewport.Width), static_cast<GLsizei>(viewport.Height));
-    glDepthRange(std::clamp(viewport.MinZ, 0.0f, 1.0f), std::clamp(viewport.MaxZ, 0.0f, 1.0f));
+    glState().viewport(static_cast<GLint>(viewport.X), static_cast<GLint>(viewport.Y),
+                       static_cast<GLsizei>(viewport.Width), static_cast<GLsizei>(viewport.Height),
+                       std::clamp(viewport.MinZ, 0.0f, 1.0f),
+                       std::clamp(viewport.MaxZ, 0.0f, 1.0f));
 }
 
 HRESULT Device::SetViewport(const D3DVIEWPORT9* vp) {
@@ -203,7 +212,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
     if (clearFlags & D3DCLEAR_TARGET) {
         glClearColor(((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f,
                      (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glState().colorMask(15);
         mask |= GL_COLOR_BUFFER_BIT;
     }
     // Depth and stencil exist only where a depth surface is bound.
@@ -212,12 +221,12 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
     }
     if (clearFlags & D3DCLEAR_ZBUFFER) {
         glClearDepth(std::clamp(z, 0.0f, 1.0f));
-        glDepthMask(GL_TRUE);
+        glState().depthMask(true);
         mask |= GL_DEPTH_BUFFER_BIT;
     }
     if (clearFlags & D3DCLEAR_STENCIL) {
         glClearStencil(static_cast<GLint>(stencil & 0xff));
-        glStencilMask(0xFF);
+        glState().stencilMask(0xFF);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
     // A clear covers the viewport, or the given rectangles inside it.
@@ -272,9 +281,9 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     Attachments source;
     source.colors[0] = backBuffer;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers.get(source));
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glState().bindDrawFramebuffer(0);
     glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glState().colorMask(15);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glBlitFramebuffer(0, 0, static_cast<GLint>(params.BackBufferWidth),
@@ -311,6 +320,10 @@ unsigned port::testing::presentCount(IDirect3DDevice9* device) {
 
 DWORD port::testing::deviceBehaviorFlags(IDirect3DDevice9* device) {
     return static_cast<port::d3d9::Device*>(device)->behaviorFlags();
+}
+
+unsigned port::testing::samplerParameterCalls(IDirect3DDevice9* device) {
+    return static_cast<port::d3d9::Device*>(device)->samplerParameterCalls();
 }
 
 D3DPRESENT_PARAMETERS port::testing::devicePresentParameters(IDirect3DDevice9* device) {

@@ -146,6 +146,10 @@ public:
     // BeginPass and clear it at EndPass; draws outside a pass use the fixed-function emulation.
     void setPassProgram(GLuint program) { pipeline.setPassProgram(program); }
     GLuint passProgram() const { return pipeline.currentPassProgram(); }
+    // The GL state the device last sent: objects that bind or delete GL objects of their own
+    // keep it true through this.
+    GlState& glState() { return pipeline.glState(); }
+    unsigned samplerParameterCalls() const { return pipeline.samplerParameterCalls(); }
 
 private:
     // Binds the targets and applies the drawing state for a draw from `buffer`; false when

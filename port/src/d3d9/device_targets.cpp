@@ -32,6 +32,7 @@ Surface* Device::ownSurface(IDirect3DSurface9* surface) const {
 void Device::forgetSurface(const Surface* surface) {
     if (makeCurrent()) {
         framebuffers.forget(surface);
+        glState().forgetFramebuffer();
     }
 }
 
@@ -41,7 +42,7 @@ void Device::bindRenderTargets() {
         bound.colors[i] = renderTargets[i];
     }
     bound.depth = depthStencil;
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers.get(bound));
+    glState().bindDrawFramebuffer(framebuffers.get(bound));
 }
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,

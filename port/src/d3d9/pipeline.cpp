@@ -158,75 +158,66 @@ GLint minFilter(DWORD min, DWORD mip) {
     }
 }
 
-void applyRenderStates(const std::array<DWORD, 256>& rs) {
+void applyRenderStates(const std::array<DWORD, 256>& rs, GlState& gl) {
+    gl.enable(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != FALSE);
     if (rs[D3DRS_ALPHABLENDENABLE]) {
-        glEnable(GL_BLEND);
         const bool separate = rs[D3DRS_SEPARATEALPHABLENDENABLE] != FALSE;
         const DWORD srcAlpha = separate ? rs[D3DRS_SRCBLENDALPHA] : rs[D3DRS_SRCBLEND];
         const DWORD destAlpha = separate ? rs[D3DRS_DESTBLENDALPHA] : rs[D3DRS_DESTBLEND];
         const DWORD opAlpha = separate ? rs[D3DRS_BLENDOPALPHA] : rs[D3DRS_BLENDOP];
-        glBlendFuncSeparate(blendFactor(rs[D3DRS_SRCBLEND]), blendFactor(rs[D3DRS_DESTBLEND]),
-                            blendFactor(srcAlpha), blendFactor(destAlpha));
-        glBlendEquationSeparate(blendEquation(rs[D3DRS_BLENDOP]), blendEquation(opAlpha));
-    } else {
-        glDisable(GL_BLEND);
+        gl.blend(blendFactor(rs[D3DRS_SRCBLEND]), blendFactor(rs[D3DRS_DESTBLEND]),
+                 blendFactor(srcAlpha), blendFactor(destAlpha), blendEquation(rs[D3DRS_BLENDOP]),
+                 blendEquation(opAlpha));
     }
 
+    gl.enable(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != D3DZB_FALSE);
     if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(compareFunction(rs[D3DRS_ZFUNC]));
+        gl.depth(compareFunction(rs[D3DRS_ZFUNC]), rs[D3DRS_ZWRITEENABLE] != FALSE);
     } else {
-        glDisable(GL_DEPTH_TEST);
+        gl.depthMask(rs[D3DRS_ZWRITEENABLE] != FALSE);
     }
-    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
 
     switch (rs[D3DRS_CULLMODE]) {
     case D3DCULL_CW:
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_BACK);
-        glFrontFace(kCounterClockwiseInPicture);
+        gl.enable(GL_CULL_FACE, true);
+        gl.cull(GL_BACK, kCounterClockwiseInPicture);
         break;
     case D3DCULL_CCW:
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_BACK);
-        glFrontFace(kClockwiseInPicture);
+        gl.enable(GL_CULL_FACE, true);
+        gl.cull(GL_BACK, kClockwiseInPicture);
         break;
     default:
-        glDisable(GL_CULL_FACE);
+        gl.enable(GL_CULL_FACE, false);
         break;
     }
 
-    const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
-    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    gl.colorMask(rs[D3DRS_COLORWRITEENABLE]);
 
     switch (rs[D3DRS_FILLMODE]) {
     case D3DFILL_POINT:
-        glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+        gl.polygonMode(GL_POINT);
         break;
     case D3DFILL_WIREFRAME:
-        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        gl.polygonMode(GL_LINE);
         break;
     default:
-        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        gl.polygonMode(GL_FILL);
         break;
     }
 
+    gl.enable(GL_STENCIL_TEST, rs[D3DRS_STENCILENABLE] != FALSE);
     if (rs[D3DRS_STENCILENABLE]) {
-        glEnable(GL_STENCIL_TEST);
-        glStencilFunc(compareFunction(rs[D3DRS_STENCILFUNC]),
-                      static_cast<GLint>(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
-        glStencilOp(stencilOperation(rs[D3DRS_STENCILFAIL]),
-                    stencilOperation(rs[D3DRS_STENCILZFAIL]),
-                    stencilOperation(rs[D3DRS_STENCILPASS]));
-        glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
-    } else {
-        glDisable(GL_STENCIL_TEST);
+        gl.stencil(compareFunction(rs[D3DRS_STENCILFUNC]), static_cast<GLint>(rs[D3DRS_STENCILREF]),
+                   rs[D3DRS_STENCILMASK], stencilOperation(rs[D3DRS_STENCILFAIL]),
+                   stencilOperation(rs[D3DRS_STENCILZFAIL]),
+                   stencilOperation(rs[D3DRS_STENCILPASS]));
+        gl.stencilMask(rs[D3DRS_STENCILWRITEMASK]);
     }
 
     // GL 3.3 core has no alpha test: an effect that needs one discards in its fragment stage,
     // and the fixed-function emulation reads D3DRS_ALPHATESTENABLE, D3DRS_ALPHAFUNC and
-    // D3DRS_ALPHAREF itself. The device has no scissor rectangle, so scissoring stays off.
-    glDisable(GL_SCISSOR_TEST);
+    // D3DRS_ALPHAREF itself. The device has no scissor rectangle: scissoring stays off (a
+    // clear turns it on and off again).
 }
 
 } // namespace
@@ -359,14 +350,18 @@ void Pipeline::createGlObjects() {
     glGenVertexArrays(1, &vertexArray);
     glGenBuffers(1, &scratchBuffer);
     glGenSamplers(static_cast<GLsizei>(samplers.size()), samplers.data());
+    // Each unit keeps its own sampler object; only the objects' parameters change.
+    for (GLuint i = 0; i < kTextureStages; ++i) {
+        glBindSampler(i, samplers[i]);
+    }
     // What an empty stage samples, the same on every driver: one opaque white texel, so that
     // "no texture" leaves a colour it multiplies unchanged.
     const unsigned char white[4] = {255, 255, 255, 255};
+    const ScopedTextureBinding keep;
     glGenTextures(1, &emptyTexture);
     glBindTexture(GL_TEXTURE_2D, emptyTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glBindTexture(GL_TEXTURE_2D, 0);
     glReady = true;
 }
 
@@ -388,33 +383,66 @@ void Pipeline::applySamplers() {
     static const bool anisotropy = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic");
     for (DWORD i = 0; i < kTextureStages; ++i) {
         const auto& s = samplerStates[i];
+        auto& sent = sentSamplerStates[i];
+        const bool known = samplerSent[i];
         const GLuint sampler = samplers[i];
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, addressMode(s[D3DSAMP_ADDRESSU]));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, addressMode(s[D3DSAMP_ADDRESSV]));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, addressMode(s[D3DSAMP_ADDRESSW]));
-        const DWORD border = s[D3DSAMP_BORDERCOLOR];
-        const GLfloat color[4] = {((border >> 16) & 0xff) / 255.0f, ((border >> 8) & 0xff) / 255.0f,
-                                  (border & 0xff) / 255.0f, ((border >> 24) & 0xff) / 255.0f};
-        glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, color);
-        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
-                            s[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
-                            minFilter(s[D3DSAMP_MINFILTER], s[D3DSAMP_MIPFILTER]));
-        glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, std::bit_cast<float>(s[kSampMipLodBias]));
-        glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(s[kSampMaxMipLevel]));
-        if (anisotropy) {
+        // Whether any of the states changed since they were last sent (or were never sent).
+        const auto changed = [&](std::initializer_list<DWORD> types) {
+            bool any = !known;
+            for (DWORD type : types) {
+                any = any || sent[type] != s[type];
+            }
+            return any;
+        };
+        const auto parameter = [&](GLenum name, GLint value) {
+            glSamplerParameteri(sampler, name, value);
+            ++samplerCalls;
+        };
+        const auto parameterf = [&](GLenum name, GLfloat value) {
+            glSamplerParameterf(sampler, name, value);
+            ++samplerCalls;
+        };
+        if (changed({D3DSAMP_ADDRESSU})) {
+            parameter(GL_TEXTURE_WRAP_S, addressMode(s[D3DSAMP_ADDRESSU]));
+        }
+        if (changed({D3DSAMP_ADDRESSV})) {
+            parameter(GL_TEXTURE_WRAP_T, addressMode(s[D3DSAMP_ADDRESSV]));
+        }
+        if (changed({D3DSAMP_ADDRESSW})) {
+            parameter(GL_TEXTURE_WRAP_R, addressMode(s[D3DSAMP_ADDRESSW]));
+        }
+        if (changed({D3DSAMP_BORDERCOLOR})) {
+            const DWORD border = s[D3DSAMP_BORDERCOLOR];
+            const GLfloat color[4] = {((border >> 16) & 0xff) / 255.0f,
+                                      ((border >> 8) & 0xff) / 255.0f, (border & 0xff) / 255.0f,
+                                      ((border >> 24) & 0xff) / 255.0f};
+            glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, color);
+            ++samplerCalls;
+        }
+        if (changed({D3DSAMP_MAGFILTER})) {
+            parameter(GL_TEXTURE_MAG_FILTER,
+                      s[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
+        }
+        if (changed({D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})) {
+            parameter(GL_TEXTURE_MIN_FILTER, minFilter(s[D3DSAMP_MINFILTER], s[D3DSAMP_MIPFILTER]));
+        }
+        if (changed({kSampMipLodBias})) {
+            parameterf(GL_TEXTURE_LOD_BIAS, std::bit_cast<float>(s[kSampMipLodBias]));
+        }
+        if (changed({kSampMaxMipLevel})) {
+            parameterf(GL_TEXTURE_MIN_LOD, static_cast<float>(s[kSampMaxMipLevel]));
+        }
+        if (anisotropy && changed({D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER, D3DSAMP_MAXANISOTROPY})) {
             const bool on = s[D3DSAMP_MINFILTER] == kFilterAnisotropic ||
                             s[D3DSAMP_MAGFILTER] == kFilterAnisotropic;
             const DWORD level = s[D3DSAMP_MAXANISOTROPY] == 0 ? 1 : s[D3DSAMP_MAXANISOTROPY];
-            glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
-                                on ? static_cast<float>(level) : 1.0f);
+            parameterf(GL_TEXTURE_MAX_ANISOTROPY_EXT, on ? static_cast<float>(level) : 1.0f);
         }
-        glActiveTexture(GL_TEXTURE0 + i);
+        sent = s;
+        samplerSent[i] = true;
         const auto* texture = static_cast<const Texture*>(textures[i]);
-        glBindTexture(GL_TEXTURE_2D, texture != nullptr ? texture->glName() : emptyTexture);
-        glBindSampler(i, sampler);
+        gl.bindTexture(i, texture != nullptr ? texture->glName() : emptyTexture);
     }
-    glActiveTexture(GL_TEXTURE0);
 }
 
 GLuint Pipeline::fixedFunctionProgram(const std::array<DWORD, 256>& renderStates, DWORD fvf) {
@@ -435,9 +463,9 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
     if (!glReady) {
         createGlObjects();
     }
-    applyRenderStates(renderStates);
+    applyRenderStates(renderStates, gl);
     applySamplers();
-    glUseProgram(program);
+    gl.useProgram(program);
     if (passProgram == 0) {
         const auto transform = [this](DWORD state) {
             return &transforms[static_cast<size_t>(transformSlot(state))];
@@ -447,17 +475,19 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
                                    renderStates[D3DRS_ALPHAREF]});
     }
 
-    glBindVertexArray(vertexArray);
+    gl.bindVertexArray(vertexArray);
+    if (gl.sameLayout({fvf, buffer, offset, stride})) {
+        return true;
+    }
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     GLintptr at = offset;
+    unsigned enabled = 0; // attribute slots this format uses, one bit each
     const auto attribute = [&](unsigned slot, GLint components) {
         glEnableVertexAttribArray(slot);
         glVertexAttribPointer(slot, components, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride),
                               reinterpret_cast<const void*>(at));
+        enabled |= 1u << slot;
     };
-    for (unsigned slot = 0; slot < kVertexAttributeSlots; ++slot) {
-        glDisableVertexAttribArray(slot);
-    }
     attribute(kPositionSlot, 3);
     at += 12;
     if (fvf & D3DFVF_NORMAL) {
@@ -473,6 +503,11 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
             attribute(kTexCoord0Slot + set, static_cast<GLint>(size));
         }
         at += static_cast<GLintptr>(size * 4);
+    }
+    for (unsigned slot = 0; slot < kVertexAttributeSlots; ++slot) {
+        if ((enabled & (1u << slot)) == 0) {
+            glDisableVertexAttribArray(slot);
+        }
     }
     return true;
 }

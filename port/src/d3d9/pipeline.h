@@ -13,6 +13,7 @@
 #include <epoxy/gl.h>
 
 #include "d3d9/fixed_function.h"
+#include "d3d9/gl_state.h"
 
 namespace port::d3d9 {
 
@@ -47,12 +48,19 @@ public:
 
     // With the device's context current and its targets bound: applies the render states,
     // samplers and textures, binds the program and lays the vertex format `fvf` over
-    // `buffer` (bytes from `offset`, `stride` apart). False when the format is not drawable
+    // `buffer` (bytes from `offset`, `stride` apart), each sent to GL only where it differs
+    // from what GL holds. False when the format is not drawable
     // or no program can draw it; nothing is drawn then.
     bool prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GLuint buffer,
                  GLintptr offset, UINT stride);
     // A GL buffer of the port's own, holding `size` bytes copied from `data`.
     GLuint upload(const void* data, GLsizeiptr size);
+
+    // The GL state last sent; code that changes GL state past it tells it here.
+    GlState& glState() { return gl; }
+    // How many sampler parameters have been sent to GL (a test observes that unchanged
+    // sampler states are not sent again).
+    unsigned samplerParameterCalls() const { return samplerCalls; }
 
 private:
     void createGlObjects();
@@ -63,6 +71,10 @@ private:
 
     std::array<IDirect3DBaseTexture9*, kTextureStages> textures = {}; // each holds a reference
     std::array<std::array<DWORD, kSamplerStateCount>, kTextureStages> samplerStates;
+    // The sampler states as last sent to each unit's sampler object, once sent.
+    std::array<std::array<DWORD, kSamplerStateCount>, kTextureStages> sentSamplerStates = {};
+    std::array<bool, kTextureStages> samplerSent = {};
+    unsigned samplerCalls = 0;
     std::array<std::array<DWORD, kTextureStageStateCount>, kTextureStages> stageStates;
     // View, projection, texture 0-7 (slots 0 to 23 by state), world matrices 0-255 (from 24).
     std::array<D3DMATRIX, 24 + 256> transforms;
@@ -75,6 +87,7 @@ private:
     GLsizeiptr scratchSize = 0;
     std::array<GLuint, kTextureStages> samplers = {};
     FixedFunction fixedFunction;
+    GlState gl;
 };
 
 } // namespace port::d3d9

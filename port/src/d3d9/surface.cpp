@@ -47,6 +47,7 @@ Surface* Surface::createBackBuffer(Device* device, UINT width, UINT height, D3DF
     auto* s =
         new Surface(device, Kind::BackBuffer,
                     surfaceDesc(width, height, format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT));
+    const ScopedTextureBinding keep;
     glGenTextures(1, &s->glTexture);
     glBindTexture(GL_TEXTURE_2D, s->glTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(cf->internalFormat),
@@ -84,6 +85,7 @@ Surface::~Surface() {
     if (owner != nullptr) {
         owner->forgetSurface(this);
         if (owner->makeCurrent()) {
+            owner->glState().forgetTexture(glTexture);
             deleteGlObjects();
         }
     }

@@ -46,6 +46,7 @@ HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levelCount
     while (glGetError() != GL_NO_ERROR) {
     }
     auto* texture = new Texture(device);
+    const ScopedTextureBinding keep;
     glGenTextures(1, &texture->glTexture);
     glBindTexture(GL_TEXTURE_2D, texture->glTexture);
     for (UINT i = 0; i < levelCount; ++i) {
@@ -81,6 +82,7 @@ Texture::~Texture() {
         delete level;
     }
     if (owner != nullptr && glTexture != 0 && owner->makeCurrent()) {
+        owner->glState().forgetTexture(glTexture);
         glDeleteTextures(1, &glTexture);
     }
 }
@@ -127,6 +129,7 @@ HRESULT Texture::writeLevel(UINT level, const void* pixels) {
     }
     const D3DSURFACE_DESC& d = levels[level]->desc();
     const ColorFormat* cf = colorFormat(d.Format);
+    const ScopedTextureBinding keep;
     glBindTexture(GL_TEXTURE_2D, glTexture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
@@ -142,6 +145,7 @@ HRESULT Texture::readLevel(UINT level, std::vector<unsigned char>& pixels) {
     const D3DSURFACE_DESC& d = levels[level]->desc();
     const ColorFormat* cf = colorFormat(d.Format);
     pixels.assign(size_t(d.Width) * d.Height * cf->bytesPerPixel, 0);
+    const ScopedTextureBinding keep;
     glBindTexture(GL_TEXTURE_2D, glTexture);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), cf->format, cf->type, pixels.data());

@@ -75,6 +75,8 @@ Effect* Effect::create(d3d9::Device* device, const EffectDescription& descriptio
         return it->second;
     };
     size_t programCount = 0; // passes linked so far: their index in the parameter table
+    GLint current = 0;       // the program in use, put back at the end
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     bool ok = !description.techniques.empty();
     if (!ok) {
         error = "the effect has no technique";
@@ -120,7 +122,7 @@ Effect* Effect::create(d3d9::Device* device, const EffectDescription& descriptio
             glDeleteShader(shader);
         }
     }
-    glUseProgram(device->passProgram());
+    glUseProgram(static_cast<GLuint>(current));
     if (!ok) {
         return nullptr;
     }
@@ -230,7 +232,9 @@ HRESULT Effect::Begin(UINT* passes, DWORD flags) {
 
 void Effect::saveStates(const Technique& t) {
     d3d9::Device* device = liveDevice();
-    saved = SavedStates();
+    // Emptied, not replaced: the lists keep their storage from one Begin to the next.
+    saved.renderStates.clear();
+    saved.samplerStates.clear();
     for (const Pass& pass : t.passes) {
         for (const RenderStateSetting& s : pass.renderStates) {
             const bool known = std::any_of(saved.renderStates.begin(), saved.renderStates.end(),
@@ -278,16 +282,18 @@ void Effect::restoreStates() {
             saved.textures[unit]->Release();
         }
     }
-    saved = SavedStates();
+    saved.renderStates.clear();
+    saved.samplerStates.clear();
+    saved.textures.clear();
 }
 
 void Effect::sendParameters(const Pass& pass) {
     d3d9::Device* device = liveDevice();
-    glUseProgram(pass.program);
+    device->glState().useProgram(pass.program);
     parameters.upload(pass.programIndex);
-    for (const ParameterTable::Binding& binding : parameters.samplerBindings(pass.programIndex)) {
-        device->SetTexture(DWORD(binding.unit), binding.texture);
-    }
+    parameters.forEachSamplerBinding(pass.programIndex, [&](const ParameterTable::Binding& b) {
+        device->SetTexture(DWORD(b.unit), b.texture);
+    });
 }
 
 HRESULT Effect::BeginPass(UINT index) {

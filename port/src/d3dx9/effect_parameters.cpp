@@ -47,6 +47,7 @@ ParameterTable::~ParameterTable() {
 
 bool ParameterTable::addProgram(GLuint program, std::string& error) {
     std::vector<Location>& own = locations.emplace_back();
+    std::vector<size_t>& ownSamplers = samplersOf.emplace_back();
     GLint count = 0, longest = 0;
     glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
     glGetProgramiv(program, GL_ACTIVE_UNIFORM_MAX_LENGTH, &longest);
@@ -68,8 +69,9 @@ bool ParameterTable::addProgram(GLuint program, std::string& error) {
             error = "uniform " + name + " has a type the port does not support";
             return false;
         }
-        auto it = std::find_if(parameters.begin(), parameters.end(),
-                               [&](const Parameter& p) { return p.name == name; });
+        const auto known = byName.find(name);
+        auto it = known != byName.end() ? parameters.begin() + std::ptrdiff_t(known->second)
+                                        : parameters.end();
         if (it != parameters.end() && it->type != type) {
             error = "uniform " + name + " has different types in different passes";
             return false;
@@ -83,6 +85,7 @@ bool ParameterTable::addProgram(GLuint program, std::string& error) {
             p.columns = info->columns;
             p.elements = 0;
             p.array = array;
+            byName.emplace(name, parameters.size());
             parameters.push_back(std::move(p));
             it = parameters.end() - 1;
         }
@@ -102,7 +105,7 @@ bool ParameterTable::addProgram(GLuint program, std::string& error) {
                 p.elements = 1;
             }
             glUniform1i(base, p.unit);
-            own.push_back({static_cast<size_t>(it - parameters.begin()), base, 1});
+            ownSamplers.push_back(static_cast<size_t>(it - parameters.begin()));
             continue;
         }
         // Defaults of the elements this program adds, from its initialisers.
@@ -143,10 +146,9 @@ ParameterTable::View ParameterTable::find(const char* name) const {
     }
     const std::string_view wanted(name);
     auto* self = const_cast<ParameterTable*>(this);
-    for (Parameter& p : self->parameters) {
-        if (p.name == wanted) {
-            return {&p, 0, p.elements};
-        }
+    if (const auto it = byName.find(wanted); it != byName.end()) {
+        Parameter& p = self->parameters[it->second];
+        return {&p, 0, p.elements};
     }
     // One element of an array: "name[i]", i in decimal digits only.
     const size_t open = wanted.rfind('[');
@@ -159,33 +161,47 @@ ParameterTable::View ParameterTable::find(const char* name) const {
         return {};
     }
     const unsigned index = static_cast<unsigned>(std::stoul(std::string(digits)));
-    for (Parameter& p : self->parameters) {
-        if (p.array && p.name == wanted.substr(0, open) && index < p.elements) {
+    if (const auto it = byName.find(wanted.substr(0, open)); it != byName.end()) {
+        Parameter& p = self->parameters[it->second];
+        if (p.array && index < p.elements) {
             return {&p, index, 1};
         }
     }
     return {};
 }
 
-void ParameterTable::writeFloat(Parameter& p, size_t index, float value) {
-    if (p.kind == Kind::Float) {
-        p.floats[index] = value;
-    } else if (p.kind == Kind::Int) {
-        p.ints[index] = static_cast<GLint>(std::lround(value));
-    } else {
-        p.ints[index] = value != 0.0f;
+namespace {
+
+// Stores the value and answers whether it differed, bit for bit (so that a NaN or a signed
+// zero written over another is a change).
+template <typename T> bool store(T& held, T value) {
+    if (std::memcmp(&held, &value, sizeof(T)) == 0) {
+        return false;
     }
+    held = value;
+    return true;
 }
 
-void ParameterTable::writeInt(Parameter& p, size_t index, int value, bool isBool) {
+} // namespace
+
+bool ParameterTable::writeFloat(Parameter& p, size_t index, float value) {
+    if (p.kind == Kind::Float) {
+        return store(p.floats[index], value);
+    }
+    if (p.kind == Kind::Int) {
+        return store(p.ints[index], static_cast<GLint>(std::lround(value)));
+    }
+    return store(p.ints[index], GLint(value != 0.0f));
+}
+
+bool ParameterTable::writeInt(Parameter& p, size_t index, int value, bool isBool) {
     if (isBool || p.kind == Kind::Bool) {
         value = value != 0;
     }
     if (p.kind == Kind::Float) {
-        p.floats[index] = static_cast<float>(value);
-    } else {
-        p.ints[index] = value;
+        return store(p.floats[index], static_cast<float>(value));
     }
+    return store(p.ints[index], GLint(value));
 }
 
 float ParameterTable::readFloat(const Parameter& p, size_t index) {
@@ -208,9 +224,11 @@ HRESULT ParameterTable::setFloats(const char* name, const float* values, size_t 
     }
     const size_t first = size_t(v.element) * v.parameter->components();
     const size_t room = onlyFirst ? 1 : size_t(v.elementCount) * v.parameter->components();
+    bool changed = false;
     for (size_t i = 0; i < std::min(count, room); ++i) {
-        writeFloat(*v.parameter, first + i, values[i]);
+        changed |= writeFloat(*v.parameter, first + i, values[i]);
     }
+    v.parameter->version += changed;
     return D3D_OK;
 }
 
@@ -234,7 +252,8 @@ HRESULT ParameterTable::setInt(const char* name, int value, bool isBool) {
     if (v.parameter == nullptr || v.parameter->kind == Kind::Sampler) {
         return D3DERR_INVALIDCALL;
     }
-    writeInt(*v.parameter, size_t(v.element) * v.parameter->components(), value, isBool);
+    v.parameter->version +=
+        writeInt(*v.parameter, size_t(v.element) * v.parameter->components(), value, isBool);
     return D3D_OK;
 }
 
@@ -254,9 +273,11 @@ HRESULT ParameterTable::setVector(const char* name, const D3DXVECTOR4& vector) {
     }
     const float* components = vector;
     const size_t first = size_t(v.element) * v.parameter->components();
+    bool changed = false;
     for (unsigned i = 0; i < std::min(v.parameter->columns, 4u); ++i) {
-        writeFloat(*v.parameter, first + i, components[i]);
+        changed |= writeFloat(*v.parameter, first + i, components[i]);
     }
+    v.parameter->version += changed;
     return D3D_OK;
 }
 
@@ -282,11 +303,13 @@ HRESULT ParameterTable::setMatrix(const char* name, const D3DXMATRIX& matrix) {
     }
     Parameter& p = *v.parameter;
     const size_t first = size_t(v.element) * p.components();
+    bool changed = false;
     for (unsigned r = 0; r < p.rows; ++r) {
         for (unsigned c = 0; c < p.columns; ++c) {
-            p.floats[first + r * p.columns + c] = matrix.m[r][c];
+            changed |= store(p.floats[first + r * p.columns + c], matrix.m[r][c]);
         }
     }
+    p.version += changed;
     return D3D_OK;
 }
 
@@ -333,9 +356,13 @@ HRESULT ParameterTable::getTexture(const char* name, IDirect3DBaseTexture9** tex
     return D3D_OK;
 }
 
-void ParameterTable::upload(size_t programIndex) const {
-    for (const Location& at : locations[programIndex]) {
+void ParameterTable::upload(size_t programIndex) {
+    for (Location& at : locations[programIndex]) {
         const Parameter& p = parameters[at.parameter];
+        if (at.sentVersion == p.version) {
+            continue;
+        }
+        at.sentVersion = p.version;
         const float* f = p.floats.data();
         const GLint* i = p.ints.data();
         switch (p.type) {
@@ -384,23 +411,11 @@ void ParameterTable::upload(size_t programIndex) const {
 }
 
 int ParameterTable::samplerUnit(const std::string& name) const {
-    for (const Parameter& p : parameters) {
-        if (p.name == name && p.kind == Kind::Sampler) {
-            return p.unit;
-        }
+    const auto it = byName.find(name);
+    if (it == byName.end() || parameters[it->second].kind != Kind::Sampler) {
+        return -1;
     }
-    return -1;
-}
-
-std::vector<ParameterTable::Binding> ParameterTable::samplerBindings(size_t programIndex) const {
-    std::vector<Binding> bindings;
-    for (const Location& at : locations[programIndex]) {
-        const Parameter& p = parameters[at.parameter];
-        if (p.kind == Kind::Sampler) {
-            bindings.push_back({p.unit, p.texture});
-        }
-    }
-    return bindings;
+    return parameters[it->second].unit;
 }
 
 } // namespace port::d3dx9

@@ -1,10 +1,14 @@
 // The parameters of an effect: the uniforms of all its programs, merged by full GLSL name, with
 // their values kept here (not in GL) so that they persist across passes and programs and reach
-// a program only when it is uploaded.
+// a program only when it is uploaded. Names are resolved through a hash table built once per
+// effect, and each program is sent only the values that changed since it was last sent them.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <d3dx9.h>
@@ -38,9 +42,9 @@ public:
     HRESULT setTexture(const char* name, IDirect3DBaseTexture9* texture);
     HRESULT getTexture(const char* name, IDirect3DBaseTexture9** texture) const;
 
-    // Sends every value to the program at `programIndex` (the order of addProgram), which must
-    // be the current GL program.
-    void upload(size_t programIndex) const;
+    // Sends the program at `programIndex` (the order of addProgram), which must be the current
+    // GL program, every value that changed since it was last sent; the first upload sends all.
+    void upload(size_t programIndex);
 
     // The texture unit of a sampler parameter, or -1.
     int samplerUnit(const std::string& name) const;
@@ -49,7 +53,11 @@ public:
         int unit;
         IDirect3DBaseTexture9* texture;
     };
-    std::vector<Binding> samplerBindings(size_t programIndex) const;
+    template <typename F> void forEachSamplerBinding(size_t programIndex, F f) const {
+        for (size_t index : samplersOf[programIndex]) {
+            f(Binding{parameters[index].unit, parameters[index].texture});
+        }
+    }
     int samplerCount() const { return samplers; }
 
 private:
@@ -68,6 +76,8 @@ private:
         std::vector<GLint> ints;
         IDirect3DBaseTexture9* texture = nullptr;
         int unit = -1;
+        // Counts the changes of the value; a program holds it once sent the same count.
+        uint32_t version = 1;
 
         unsigned components() const { return rows * columns; }
     };
@@ -81,16 +91,27 @@ private:
         size_t parameter;
         GLint location;
         GLsizei count;
+        uint32_t sentVersion = 0; // the parameter's version this program holds
+    };
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
     };
 
     View find(const char* name) const;
-    static void writeFloat(Parameter& p, size_t index, float value);
-    static void writeInt(Parameter& p, size_t index, int value, bool isBool);
+    // Each answers whether the stored value changed.
+    static bool writeFloat(Parameter& p, size_t index, float value);
+    static bool writeInt(Parameter& p, size_t index, int value, bool isBool);
     static float readFloat(const Parameter& p, size_t index);
     static int readInt(const Parameter& p, size_t index, bool asBool);
 
     std::vector<Parameter> parameters;
+    // Index into parameters by GLSL name.
+    std::unordered_map<std::string, size_t, NameHash, std::equal_to<>> byName;
     std::vector<std::vector<Location>> locations; // per program
+    std::vector<std::vector<size_t>> samplersOf;  // per program: its sampler parameters
     int samplers = 0;
 };
 

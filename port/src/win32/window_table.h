@@ -38,8 +38,13 @@ struct WindowRecord {
     bool paintPending = false;              // invalid: a WM_PAINT is due when the queue is idle
 };
 
-// Starts SDL's video and event subsystems once; false when no video driver can start.
+// Starts SDL's video and event subsystems once; false when no video driver can start. The
+// display-less drivers are used only when SDL_VIDEODRIVER names them.
 bool ensureVideo();
+// Whether video was tried and could not start (no display).
+bool videoFailed();
+// Ends the process (status 0, as a closed window does) when the X display goes away.
+void endWhenDisplayGoes();
 
 // The live record behind a handle, or null for a destroyed or unknown handle.
 WindowRecord* findWindow(HWND window);

@@ -40,22 +40,61 @@ void destroySdlWindow(SDL_Window* window) {
     }
 }
 
+// Drivers that show nothing: for tests, used only when SDL_VIDEODRIVER names them.
+bool displayless(const char* driver) {
+    for (const char* name : {"offscreen", "dummy", "evdev"}) {
+        if (SDL_strcasecmp(driver, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Starts video on the driver SDL_VIDEODRIVER names, else on the first driver with a display;
+// SDL alone would fall back to a display-less one and open windows nobody sees.
+bool startVideo() {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (asked != nullptr && *asked != '\0') {
+        return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+    }
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* driver = SDL_GetVideoDriver(i);
+        if (displayless(driver)) {
+            continue;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+            return true;
+        }
+    }
+    SDL_SetError("no display (DISPLAY and WAYLAND_DISPLAY name none that opens)");
+    return false;
+}
+
+int videoState = -1; // -1 not tried yet, 0 failed, 1 running
+
 } // namespace
 
 bool ensureVideo() {
-    static int started = -1;
-    if (started < 0) {
-        started = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0 ? 1 : 0;
+    if (videoState < 0) {
+        videoState = startVideo() ? 1 : 0;
         // SDL is not shut down at exit: the windows left in the window table are destroyed
         // with it (which also restores a changed display mode), and the GL driver stays
         // loaded until the process ends.
-        if (started == 0) {
-            SDL_Log("video could not start: %s", SDL_GetError());
+        if (videoState == 0) {
+            SDL_Log("velmo 08 cannot open a window: %s", SDL_GetError());
         } else {
             SDL_GL_LoadLibrary(nullptr); // held for the whole process
+            if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+                endWhenDisplayGoes();
+            }
         }
     }
-    return started == 1;
+    return videoState == 1;
+}
+
+bool videoFailed() {
+    return videoState == 0;
 }
 
 WindowRecord* findWindow(HWND window) {
