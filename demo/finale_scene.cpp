@@ -177,7 +177,7 @@ D3DXMATRIX finaleStatueFrame(const velmo::Vec3& drive, const velmo::Vec3& mean) 
 
 void updateFinaleScene(float timeStep, float t) {
     finaleClock += timeStep;
-    if (chainPoints.size() < static_cast<size_t>(chainCount * pointsPerChain))
+    if (!chainLight || chainPoints.size() < static_cast<size_t>(chainCount * pointsPerChain))
         return;
 
     const velmo::Vec3 drive = finaleAnchorDrive(finaleClock, t, chainPoints[0].position);
@@ -219,6 +219,9 @@ velmo::Vec3 finaleCameraTarget(const velmo::Vec3& eye, const velmo::Vec3& previo
 }
 
 void renderFinaleScene(float t) {
+    // Nothing to draw before the scene is built.
+    if (!finaleScene)
+        return;
     if (!physicsStarted) {
         physicsStarted = true;
         physicsClock = t;
