@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <assimp/commonMetaData.h>
 #include <assimp/importerdesc.h>
@@ -26,6 +27,20 @@ bool readAsDirectX(const Assimp::Importer& importer, const aiScene& scene) {
     return directX != nullptr && scene.mMetaData != nullptr &&
            scene.mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format) &&
            std::string(format.C_Str()) == directX->mName;
+}
+
+// Undoes a z mirror S M S (S = diag(1, 1, -1, 1)) of the node's matrix and its descendants'.
+void unmirror(aiNode& node) {
+    aiMatrix4x4& m = node.mTransformation;
+    m.a3 = -m.a3;
+    m.b3 = -m.b3;
+    m.c1 = -m.c1;
+    m.c2 = -m.c2;
+    m.c4 = -m.c4;
+    m.d3 = -m.d3;
+    for (unsigned i = 0; i < node.mNumChildren; ++i) {
+        unmirror(*node.mChildren[i]);
+    }
 }
 
 // Assimp's DirectX importer (5.2.5) converts the file into right-handed space: it negates z of
@@ -58,22 +73,8 @@ void restoreDirectXConventions(aiScene& scene) {
         }
     }
 
-    struct Unmirror {
-        static void node(aiNode& n) {
-            aiMatrix4x4& m = n.mTransformation;
-            m.a3 = -m.a3;
-            m.b3 = -m.b3;
-            m.c1 = -m.c1;
-            m.c2 = -m.c2;
-            m.c4 = -m.c4;
-            m.d3 = -m.d3;
-            for (unsigned i = 0; i < n.mNumChildren; ++i) {
-                node(*n.mChildren[i]);
-            }
-        }
-    };
     if (scene.mRootNode != nullptr) {
-        Unmirror::node(*scene.mRootNode);
+        unmirror(*scene.mRootNode);
         const aiMatrix4x4 axisChange(1, 0, 0, 0,  //
                                      0, 0, -1, 0, //
                                      0, 1, 0, 0,  //
@@ -119,11 +120,14 @@ Mesh* MeshLoader::convertMesh(const aiMesh& imported) const {
     const bool hasSet0 = imported.HasTextureCoords(0);
     const bool hasSet1 = imported.HasTextureCoords(1);
 
+    // The temporary vertices live in one block; the list points into it.
+    std::vector<Vertex> storage(imported.mNumVertices);
     VertexList vertices;
     vertices.reserve(imported.mNumVertices);
     for (unsigned j = 0; j < imported.mNumVertices; ++j) {
         const aiVector3D& p = imported.mVertices[j];
-        auto* vertex = new Vertex(p.x, p.y, p.z);
+        Vertex* vertex = &storage[j];
+        vertex->position = Vec3(p.x, p.y, p.z);
         if (hasNormals) {
             const aiVector3D& n = imported.mNormals[j];
             vertex->normal = negateNormals ? Vec3(-n.x, -n.y, -n.z) : Vec3(n.x, n.y, n.z);
@@ -165,9 +169,6 @@ Mesh* MeshLoader::convertMesh(const aiMesh& imported) const {
     mesh->data->normalsLocked = hasNormals;
     mesh->data->syncState = MeshData::kGpuOnly;
     mesh->data->buffers->assignGeometry(vertices, &indices);
-    for (Vertex* vertex : vertices) {
-        delete vertex;
-    }
     return mesh;
 }
 

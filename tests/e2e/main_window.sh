@@ -17,22 +17,32 @@ start_program() {
     window=$(wait_window "velmo 08" 20) || fail "$1: no main window"
 }
 
+# Waits up to a minute (loading comes first) for run $1's music position to pass $2 ms; sets
+# $last to the last position traced.
+playing() {
+    for _ in $(seq 600); do
+        last=$(grep "^position" "$out/$1.trace" | tail -n 1 | cut -d' ' -f2)
+        [ "${last:-0}" -gt "$2" ] && return 0
+        sleep 0.1
+    done
+}
+
 # Esc ends the run.
 start_program escape
 sleep 2
-screenshot "$out/main_window.png"
 grep -q "^present" "$out/escape.trace" || fail "no frame was presented"
 if [ -f "data/corvena (short version) 192kbps.mp3" ]; then
-    last=$(grep "^position" "$out/escape.trace" | tail -n 1 | cut -d' ' -f2)
+    playing escape 500
     [ "${last:-0}" -gt 500 ] || fail "the music position did not advance (last: ${last:-none})"
 fi
+screenshot "$out/main_window.png"
 xdotool key --window "$window" Escape
 wait_exit "$pid" 1 || fail "Esc did not end the program within a second"
 [ "$status" -eq 0 ] || fail "Esc: exit status $status"
 
 # Closing the window ends the run.
 start_program close
-sleep 1
+playing close 0
 "$VELMO_CLOSE_WINDOW" "$window"
 wait_exit "$pid" 1 || fail "closing did not end the program within a second"
 [ "$status" -eq 0 ] || fail "close: exit status $status"

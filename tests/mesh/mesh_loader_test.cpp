@@ -105,10 +105,6 @@ std::string xTriangle(const char* colour = nullptr) {
     return mesh + "}\n";
 }
 
-Matrix translation(float x, float y, float z) {
-    return velmo::makeTranslation(x, y, z);
-}
-
 class MeshLoaderTest : public EngineTest {
 protected:
     void TearDown() override {
@@ -172,8 +168,9 @@ protected:
 };
 
 TEST_F(MeshLoaderTest, FramesBecomeAFlatTreeUnderTheRootFrame) {
-    const Matrix rootMatrix = translation(1, 2, 3);
-    const Matrix a = translation(10, 0, 0), b = velmo::rotationY(0.5f), c = translation(0, 0, 7);
+    const Matrix rootMatrix = velmo::makeTranslation(1, 2, 3);
+    const Matrix a = velmo::makeTranslation(10, 0, 0), b = velmo::rotationY(0.5f),
+                 c = velmo::makeTranslation(0, 0, 7);
     const std::string path =
         writeX("tree.x", "Frame Top {" + xMatrix(rootMatrix) +        //
                              "Frame A {" + xMatrix(a) + xTriangle() + //
@@ -209,10 +206,12 @@ TEST_F(MeshLoaderTest, FramesBecomeAFlatTreeUnderTheRootFrame) {
     EXPECT_TRUE(parts[3]->children.empty());
     EXPECT_EQ(loader.meshes.size(), 3u);
     EXPECT_EQ(loader.root, root);
+    // The meshes are the loader's own; the device state does not track them.
+    EXPECT_TRUE(velmo::Device::instance()->state->meshes.empty());
 }
 
 TEST_F(MeshLoaderTest, ARootFrameWithAMeshHangsUnderAnUnnamedIdentityGroup) {
-    const Matrix rootMatrix = translation(0, 5, 0);
+    const Matrix rootMatrix = velmo::makeTranslation(0, 5, 0);
     const std::string path = writeX("rootmesh.x", "Frame Top {" + xMatrix(rootMatrix) +
                                                       xTriangle() + "Frame Child {} }");
     INode* root = load(path);
@@ -516,9 +515,9 @@ TEST_F(MeshLoaderTest, AMissingTextureShowsTheFileCacheBoxAndTheModelStillLoads)
     EXPECT_EQ(readBuffers(meshOf(children(root).at(0))).indices.size(), 3u);
 }
 
-// Imported data that cannot be drawn as it stands: point and line faces, a material index past
-// the list, meshes without vertices or without faces. (A file without materials gets Assimp's
-// own default material.)
+// Imported data that cannot be drawn as it stands: point and line faces, faces naming a vertex
+// the mesh does not have, a material index past the list, meshes without vertices or faces.
+// (A file without materials gets Assimp's own default material.)
 TEST_F(MeshLoaderTest, FaultyImportedDataLoadsIntoValidMeshesAndDefaultMaterials) {
     // A DirectX file may have faces of one or two corners; only the triangles are kept.
     INode* root = load(writeX("points.x", R"(Frame Top { Frame A { Mesh {
@@ -532,13 +531,15 @@ TEST_F(MeshLoaderTest, FaultyImportedDataLoadsIntoValidMeshesAndDefaultMaterials
 
     struct Case {
         const char* name;
-        unsigned vertices, corners, materialIndex;
+        unsigned vertices, corners, lastCorner, materialIndex;
+        unsigned triangles;
     };
     const Case cases[] = {
-        {"material index past the list", 3, 3, 7},
-        {"no vertices", 0, 0, 0},
-        {"no faces", 3, 0, 0},
-        {"only lines and points", 3, 2, 0},
+        {"material index past the list", 3, 3, 2, 7, 1},
+        {"no vertices", 0, 0, 2, 0, 0},
+        {"no faces", 3, 0, 2, 0, 0},
+        {"only lines and points", 3, 2, 2, 0, 0},
+        {"a corner past the vertices", 3, 3, 5, 0, 0},
     };
     const velmo::Material defaults;
     velmo::Scene drawing;
@@ -570,7 +571,7 @@ TEST_F(MeshLoaderTest, FaultyImportedDataLoadsIntoValidMeshesAndDefaultMaterials
             mesh->mFaces = new aiFace[2];
             for (unsigned f = 0; f < 2; ++f) {
                 mesh->mFaces[f].mNumIndices = c.corners;
-                mesh->mFaces[f].mIndices = new unsigned[3]{0, 1, 2};
+                mesh->mFaces[f].mIndices = new unsigned[3]{0, 1, c.lastCorner};
             }
             mesh->mFaces[1].mNumIndices = 1;
         }
@@ -587,7 +588,7 @@ TEST_F(MeshLoaderTest, FaultyImportedDataLoadsIntoValidMeshesAndDefaultMaterials
         Mesh* loaded = meshOf(part0);
         const Buffers buffers = readBuffers(loaded);
         EXPECT_EQ(buffers.vertices.size(), c.vertices);
-        EXPECT_EQ(buffers.indices.size(), c.corners >= 3 ? 3u : 0u);
+        EXPECT_EQ(buffers.indices.size(), 3 * c.triangles);
 
         // Drawn by a scene, lit (normals computed from the buffers) and in the camera's view.
         drawing.root->addChild(root);

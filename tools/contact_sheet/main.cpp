@@ -1,12 +1,15 @@
 // velmo_contact_sheet: renders every model file of data/ through the model loader, with the
 // loader flags its scene uses and the solid-object effect, each framed by a camera of its own
-// and lit by one white point light beside that camera, plus a glyph of each production font,
-// and saves them as one labelled picture: a test aid for looking at the data set.
+// (fitted to its bounding sphere) and lit by one white point light beside that camera, plus a glyph
+// of each production font, and saves them as one labelled picture: a test aid for looking at the
+// data set.
 //
 //   velmo_contact_sheet OUT.png      (run from the build folder, beside data/)
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,7 @@
 #include <stb_easy_font.h>
 
 #include "engine/mesh/mesh.h"
+#include "engine/math/matrix.h"
 #include "engine/mesh/mesh_loader.h"
 #include "engine/mesh/modifiers.h"
 #include "engine/platform/engine.h"
@@ -39,36 +43,109 @@ struct Cell {
     const char* face;   // the font of a glyph cell
     bool negateNormals; // the scene's loader flag
     bool invertFaces;   // the scene turns the loaded mesh's faces (the .3ds pipe)
-    velmo::Vec3 eye, target;
-    float fovY;
+    velmo::Vec3 view;   // from the model's centre toward the camera
+    bool inside;        // an enclosure: the camera stands at its centre looking against view
+    // The root transform the scene gives the loaded model (null: kept as loaded).
+    velmo::Matrix (*place)(const velmo::Matrix& loaded);
+    float light = 1.6f; // the point light's intensity
 };
 
-// Cameras look at each model as it is loaded (root transform as in the file).
+using velmo::makeTranslation;
+using velmo::multiplyMatrix;
+using velmo::rotationX;
+using velmo::rotationY;
+
+velmo::Matrix scaling(float x, float y, float z) {
+    velmo::Matrix m;
+    D3DXMatrixScaling(&m, x, y, z);
+    return m;
+}
+
+// The scenes' placements of their models (A, B, ...: A acts first).
+velmo::Matrix chain(std::initializer_list<velmo::Matrix> steps) {
+    velmo::Matrix m = velmo::identityMatrix();
+    for (const velmo::Matrix& step : steps) {
+        m = multiplyMatrix(m, step);
+    }
+    return m;
+}
+velmo::Matrix placeHouse(const velmo::Matrix& loaded) {
+    return chain({scaling(1, 1, 0.8f), rotationX(1.5707964f), makeTranslation(0, -15, 0), loaded});
+}
+velmo::Matrix placeSky(const velmo::Matrix&) {
+    return chain({rotationX(1.57f), rotationY(1.57f), scaling(50.1f, 50.1f, 50.1f),
+                  makeTranslation(0, -60, 0)});
+}
+velmo::Matrix placeLogo(const velmo::Matrix& loaded) {
+    return chain(
+        {scaling(1.5f, 1.5f, 1.5f), rotationX(3.1415f), makeTranslation(30, 90, 30), loaded});
+}
+velmo::Matrix placeMobile(const velmo::Matrix& loaded) {
+    return chain({makeTranslation(0, 0, 32), rotationX(-0.5f), rotationY(0.7f), scaling(9, 9, 9),
+                  makeTranslation(0, -60, 0), rotationY(-1.57f), rotationX(1.5707964f),
+                  makeTranslation(10, 0, 0), loaded});
+}
+velmo::Matrix placeTown(const velmo::Matrix& loaded) {
+    return chain({scaling(2, 2, 2), rotationY(-0.95f), rotationX(1.2707963f), loaded});
+}
+// The lights get a copy of the town's root transform.
+velmo::Matrix placeLights(const velmo::Matrix&) {
+    velmo::MeshLoader town;
+    velmo::INode* root = town.load("data/town.x");
+    return placeTown(root == nullptr ? velmo::identityMatrix() : root->transform);
+}
+
+// Each model placed as its scene places it, framed by a camera that fits its bounding sphere,
+// from roughly the side its scene sees it from.
 const Cell kCells[] = {
-    {"block1.x", "data/block1.x", nullptr, true, false, {11, 7, -10}, {4.1f, 0, 0}, 0.8f},
-    {"piippu.3ds", "data/piippu.3ds", nullptr, true, true, {9, 9, -15}, {0, 4.2f, 0}, 0.8f},
-    {"lolo.x", "data/lolo.x", nullptr, true, false, {70, 55, -120}, {0, 0, 0}, 0.8f},
-    {"harmonia.x", "data/harmonia.x", nullptr, true, false, {1.2f, 1.5f, -3.5f}, {0, 0, 0}, 0.8f},
-    {"chain.x", "data/chain.x", nullptr, false, false, {9, 5, -15}, {0, 0, 0}, 0.8f},
-    {"koriste.x", "data/koriste.x", nullptr, false, false, {9, 7, -13}, {0, 0, 0}, 0.8f},
-    {"liberty.x", "data/liberty.x", nullptr, false, false, {75, 95, -195}, {0, 70, 0}, 0.8f},
+    {"block1.x", "data/block1.x", nullptr, true, false, {0.8f, 0.5f, -1}, false, nullptr},
+    {"piippu.3ds", "data/piippu.3ds", nullptr, true, true, {0.5f, 0.5f, -1}, false, nullptr},
+    {"lolo.x", "data/lolo.x", nullptr, true, false, {0.6f, 0.5f, -1}, false, nullptr},
+    {"harmonia.x", "data/harmonia.x", nullptr, true, false, {0.3f, 0.4f, -1}, false, nullptr},
+    {"chain.x", "data/chain.x", nullptr, false, false, {0.6f, 0.3f, -1}, false, nullptr},
+    {"koriste.x", "data/koriste.x", nullptr, false, false, {0.6f, 0.5f, -1}, false, nullptr},
+    {"liberty.x", "data/liberty.x", nullptr, false, false, {0.4f, 0.3f, -1}, false, nullptr},
+    {"talo.x", "data/talo.x", nullptr, true, false, {0.4f, 0.25f, -1}, false, placeHouse},
+    {"talomaa.x", "data/talomaa.x", nullptr, true, false, {0.3f, 1, -0.6f}, false, placeHouse},
+    {"rattais.x", "data/rattais.x", nullptr, true, false, {0.3f, 0.6f, -1}, false, nullptr},
+    {"SkyTeaPot.x", "data/SkyTeaPot.x", nullptr, true, false, {-0.2f, -0.4f, -1}, true, placeSky},
+    {"quellan2.x", "data/quellan2.x", nullptr, false, false, {-0.2f, -0.6f, -1}, false, placeLogo},
+    {"quelmobile2.x",
+     "data/quelmobile2.x",
+     nullptr,
+     false,
+     false,
+     {-0.2f, 0.3f, -1},
+     false,
+     placeMobile},
+    {"town.x", "data/town.x", nullptr, false, false, {-0.3f, 0.5f, -1}, false, placeTown, 0.25f},
+    {"valot.x", "data/valot.x", nullptr, false, false, {-0.3f, 0.5f, -1}, false, placeLights},
     {"ShadowedBlackWide",
      nullptr,
      "ShadowedBlackWide",
      false,
      false,
-     {1.5f, 1.2f, -3},
-     {1.1f, 0.35f, 0},
-     0.8f},
-    {"ChopinScript",
-     nullptr,
-     "ChopinScript",
+     {0.3f, 0.3f, -1},
      false,
-     false,
-     {1.2f, 1.2f, -3.2f},
-     {0.9f, 0.35f, 0},
-     0.8f},
+     nullptr},
+    {"ChopinScript", nullptr, "ChopinScript", false, false, {0.3f, 0.3f, -1}, false, nullptr},
 };
+
+// Grows the box by the world positions of every mesh under node.
+void addBounds(velmo::INode* node, const velmo::Matrix& parent, velmo::Vec3& lo, velmo::Vec3& hi) {
+    const velmo::Matrix world = velmo::multiplyMatrix(node->transform, parent);
+    if (auto* mesh = dynamic_cast<velmo::Mesh*>(node)) {
+        for (velmo::Vertex* v : *mesh->vertices()) {
+            velmo::Vec3 p;
+            D3DXVec3TransformCoord(&p, v->getPosition(), &world);
+            lo = velmo::Vec3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+            hi = velmo::Vec3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+        }
+    }
+    for (velmo::INode* child : node->children) {
+        addBounds(child, world, lo, hi);
+    }
+}
 
 // The scene target's pixels as RGB, top row first.
 std::vector<unsigned char> readTarget(IDirect3DDevice9* device, velmo::RenderTarget* target) {
@@ -158,20 +235,15 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         const Cell& cell = kCells[i];
         velmo::Scene scene;
-        velmo::PerspectiveCamera camera(cell.fovY, 0.01f, 1000.0f);
-        camera.position = cell.eye;
-        camera.target = cell.target;
-        scene.root->camera = &camera;
         velmo::MatrixStack::instance()->scene = &scene;
-        const velmo::Vec3 away = cell.eye - cell.target;
-        const float distance = D3DXVec3Length(&away);
-        const velmo::Vec3 side = cell.eye + velmo::Vec3(-0.5f, 0.6f, 0) * distance;
-        auto* light = new velmo::NodePointlight(side.x, side.y, side.z, 1.6f, 0, 0, 1, 1, 1, 1);
-        scene.root->addChild(light);
+
         velmo::INode* model = nullptr;
         if (cell.file != nullptr) {
             loader.negateNormals = cell.negateNormals;
             model = loader.load(cell.file);
+            if (model != nullptr && cell.place != nullptr) {
+                model->transform = cell.place(model->transform);
+            }
             if (model != nullptr && cell.invertFaces) {
                 model->rewindChildren();
                 velmo::INode* part = model->nextChild();
@@ -188,11 +260,29 @@ int main(int argc, char** argv) {
             instance->material.diffuse = D3DXVECTOR4(0.9f, 0.8f, 0.5f, 1);
             model = instance;
         }
+        velmo::Vec3 lo(1e30f, 1e30f, 1e30f), hi(-1e30f, -1e30f, -1e30f);
         if (model == nullptr) {
             std::fprintf(stderr, "velmo_contact_sheet: %s did not load\n", cell.label);
+            lo = hi = velmo::Vec3(0, 0, 0);
         } else {
             scene.root->addChild(model);
+            velmo::Matrix identity;
+            D3DXMatrixIdentity(&identity);
+            addBounds(model, identity, lo, hi);
         }
+        const velmo::Vec3 centre = (lo + hi) * 0.5f, half = (hi - lo) * 0.5f;
+        const float radius = std::max(D3DXVec3Length(&half), 1e-3f);
+        velmo::Vec3 view;
+        D3DXVec3Normalize(&view, &cell.view);
+        const float fovY = 0.8f;
+        velmo::PerspectiveCamera camera(fovY, radius * 0.01f, radius * 10);
+        camera.position =
+            cell.inside ? centre : centre + view * (1.1f * radius / std::sin(fovY / 2));
+        camera.target = cell.inside ? centre - view : centre;
+        scene.root->camera = &camera;
+        const velmo::Vec3 side = camera.position + velmo::Vec3(-0.5f, 0.6f, 0) * radius * 2;
+        scene.root->addChild(
+            new velmo::NodePointlight(side.x, side.y, side.z, cell.light, 0, 0, 1, 1, 1, 1));
         scene.update(0);
         scene.render(0);
         const std::vector<unsigned char> rgb = readTarget(device, scene.getRenderTarget());

@@ -23,7 +23,8 @@ namespace {
 
 constexpr float kScale = 1 / 400.0f;
 
-// Design units (world units at the model) to the model's own units, after `place`.
+// A part frame at `at` (design units, world units at the model), scaling the part from design
+// units into the model's own.
 Mat4 frameAt(Vec3 at) {
     return Mat4::translation(at.x, at.y, at.z) * Mat4::scaling(1 / kScale);
 }

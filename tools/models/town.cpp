@@ -12,6 +12,7 @@
 #include "town.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace models {
 
