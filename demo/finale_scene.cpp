@@ -115,8 +115,8 @@ void buildFinaleScene() {
     buildChains();
     addToScene(chainAnchor);
 
-    // Loaded like the others, shown nowhere.
-    finaleLoader->load("data/koriste.x");
+    // Loaded like the others and shown nowhere: nothing keeps the tree, so it is freed at once.
+    velmo::deleteTree(finaleLoader->load("data/koriste.x"));
 
     roomBox = buildRoom();
     addToScene(roomBox);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sstream>
 #include <typeinfo>
+#include <unordered_set>
 
 #include "engine/math/matrix.h"
 
@@ -159,6 +160,20 @@ NodePointlight::NodePointlight(float x, float y, float z, float intensity_, floa
 
 bool INodeRenderable::isRenderable() {
     return true;
+}
+
+void deleteTree(INode* root) {
+    std::unordered_set<INode*> seen;
+    std::vector<INode*> pending{root};
+    while (!pending.empty()) {
+        INode* node = pending.back();
+        pending.pop_back();
+        if (node == nullptr || !seen.insert(node).second)
+            continue;
+        pending.insert(pending.end(), node->children.begin(), node->children.end());
+    }
+    for (INode* node : seen)
+        delete node;
 }
 
 } // namespace velmo

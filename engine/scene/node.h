@@ -102,4 +102,9 @@ public:
     virtual float* getBounds() = 0;
 };
 
+// Deletes root and every node below it, each once: a node reached along several paths (a mesh
+// shared by instances, a model added under several parents) is deleted a single time. For a
+// tree nothing else refers to any more; null is ignored.
+void deleteTree(INode* root);
+
 } // namespace velmo

@@ -26,6 +26,7 @@
 #include "engine/mesh/mesh_loader.h"
 #include "engine/render/mesh_instance.h"
 #include "support/engine_fixture.h"
+#include "support/node_trees.h"
 
 namespace {
 
@@ -219,7 +220,8 @@ TEST_F(LoadedModels, LoadWithTheirScenesFlagsAndKeepNormalsWithTheWinding) {
         velmo::MeshLoader loader;
         loader.negateNormals = c.negateNormals;
         loader.singleTextureSet = true;
-        velmo::INode* root = loader.load((std::string("data/") + c.file).c_str());
+        const OwnedTree tree(loader.load((std::string("data/") + c.file).c_str()));
+        velmo::INode* root = tree.get();
         ASSERT_NE(root, nullptr);
         ASSERT_FALSE(root->children.empty());
         for (const std::string& name : c.meshParts) {

@@ -17,6 +17,7 @@
 #include "support/engine_fixture.h"
 #include "support/expect_math.h"
 #include "support/message_boxes.h"
+#include "support/node_trees.h"
 
 namespace {
 
@@ -84,14 +85,18 @@ TEST(HarmoniaLens, StringsFollowTheBallOnlyAboveTwoAndAHalf) {
 }
 
 TEST(HarmoniaLayoutBuild, MakesTheArrangementFromTheFixedSeed) {
-    velmo::DummyNode lolo, pipe, block;
-    loloModel = &lolo;
-    piippuModel = &pipe;
-    blockModel = &block;
+    // The models end up in both arrangements; one holder frees both trees, each node once.
+    auto* pipe = new velmo::DummyNode;
+    auto* block = new velmo::DummyNode;
+    loloModel = new velmo::DummyNode;
+    piippuModel = pipe;
+    blockModel = block;
     harmoniaParticles = new Ef2::SPSystem(10, nullptr);
     demoSrand(1);
     HarmoniaLayout layout;
     buildHarmoniaLayout(layout);
+    const OwnedTree both(new velmo::DummyNode);
+    both->addChild(layout.root);
 
     EXPECT_EQ(layout.lolos.size(), 20u);
     EXPECT_EQ(layout.pipes.size(), 16u);
@@ -106,15 +111,16 @@ TEST(HarmoniaLayoutBuild, MakesTheArrangementFromTheFixedSeed) {
     demoSrand(8383);
     HarmoniaLayout again;
     buildHarmoniaLayout(again);
+    both->addChild(again.root);
     EXPECT_EQ(demoRand(), expectedNext);
 
     int blocks = 0;
-    walk(layout.root, [&](velmo::INode* n) { blocks += n == &block; });
+    walk(layout.root, [&](velmo::INode* n) { blocks += n == block; });
     EXPECT_EQ(blocks, 72);
     // Every pipe carries the model and then a spawner at its mouth, feeding the one system.
     for (velmo::INode* node : layout.pipes) {
         ASSERT_EQ(node->children.size(), 2u);
-        EXPECT_EQ(node->children.front(), &pipe);
+        EXPECT_EQ(node->children.front(), pipe);
         auto* spawner = dynamic_cast<SavuParticleSpawner*>(node->children.back());
         ASSERT_NE(spawner, nullptr);
         EXPECT_EQ(spawner->target, harmoniaParticles);
@@ -126,6 +132,7 @@ TEST(HarmoniaLayoutBuild, MissingModelsLeaveNoNullChildAndChainsStillSwing) {
     loloModel = piippuModel = blockModel = nullptr;
     HarmoniaLayout layout;
     buildHarmoniaLayout(layout);
+    const OwnedTree tree(layout.root);
     EXPECT_FALSE(hasNullChild(layout.root));
     // The swing still reaches the last end of every chain.
     harmoniaPulse = 1.0f;

@@ -213,13 +213,8 @@ protected:
     void TearDown() override {
         freeHouseScene();
         // The loader leaves the trees it builds to the caller: free the house read here.
-        if (taloModel != nullptr) {
-            for (velmo::INode* part : taloModel->children) {
-                delete part;
-            }
-            delete taloModel;
-            taloModel = nullptr;
-        }
+        velmo::deleteTree(taloModel);
+        taloModel = nullptr;
         sharedModelLoader = nullptr;
         currentSpectrumRow = nullptr;
         std::filesystem::current_path(previousFolder);

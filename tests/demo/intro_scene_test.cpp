@@ -2,6 +2,7 @@
 // camera, smoke puffs), and the built scene driven by ticks and frames: the camera on its
 // paths, the twist on the shared effect, the stages of the picture, and a scene whose model
 // files are missing.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -294,7 +295,8 @@ TEST_F(IntroScene, FrameRunsItsStagesAndGivesTheirTargetsBack) {
     EXPECT_NEAR(parameter("data/HSVEffect.fxo", "value"), 0.45f, 1e-6f);
     const size_t pooled = velmo::Device::instance()->state->freeRenderTargets.size();
 
-    row = spectrumRow(0.0f, 0.0f);
+    // In place: the scene reads the row through a pointer to this vector's storage.
+    std::fill(row.begin(), row.end(), 0.0f);
     updateIntroScene(0.05f, 49.0f);
     renderIntroScene(49.0f);
     EXPECT_NEAR(parameter("data/HSVEffect.fxo", "value"), 0.9f, 1e-6f);
