@@ -42,9 +42,9 @@ constexpr int ringCount = 7;
 // 2 * 3.1415 / 7: the seven arms spread evenly round the house.
 constexpr float ringStep = 0.89757144f;
 
-// The ground seen from above: a scene with no nodes and its camera. It is made, and its
-// targets taken from the pool, as the production always has, but never drawn: nothing it
-// would draw reaches the picture.
+// The ground seen from above: a scene with no nodes and its camera. It is made, and its root
+// takes its targets from the pool, but it is never drawn: nothing it would draw reaches the
+// picture.
 velmo::Scene* groundScene = nullptr;
 velmo::PerspectiveCamera* groundCamera = nullptr;
 
@@ -72,8 +72,8 @@ velmo::DummyNode* makeArmNode(const velmo::Matrix& local) {
 }
 
 // Loads the model files that never reach the picture: the ground "data/talomaa.x" and the
-// wheels "data/rattais.x". They are read during loading like every other file and prepared as
-// they always were, but attached to no scene.
+// wheels "data/rattais.x". They are read during loading like every other file and placed, but
+// attached to no scene, so the wheels are not turned on the ticks either.
 void loadGround(const velmo::Matrix& houseBase) {
     groundScene = new velmo::Scene;
     groundCamera = new velmo::PerspectiveCamera(1.3f, 1.0f, 200.0f);
@@ -283,8 +283,8 @@ void buildHouseScene() {
     houseScene->diffuseScale = D3DXVECTOR4(2.0f, 2.0f, 2.0f, 2.0f);
     houseScene->velocityScale = 0.06f;
 
-    // The scene's glow stage is never drawn; making one here reads its effect once, during
-    // loading, as the production always has.
+    // The scene's glow stage is never drawn; making one once here puts its effect into the
+    // effect cache during loading instead of making one on every frame.
     velmo::BloomEffect bloom(houseScene, 0.1f, 2.0f, 1.5f);
 }
 

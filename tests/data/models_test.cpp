@@ -6,7 +6,8 @@
 // another scene searches for; every texture a material names exists under data/; the windings
 // enclose positive volume (negative for an enclosure seen from inside) and the stored normals
 // agree with them once the loader's negation is applied; triangles stay within budget; the
-// meshes the demo welds are closed surfaces without zero normals after welding.
+// meshes the demo welds are closed surfaces without zero normals after welding. Then each file
+// is loaded through the model loader as its scene loads it.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -20,6 +21,11 @@
 #include <assimp/material.h>
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
+
+#include "engine/mesh/mesh.h"
+#include "engine/mesh/mesh_loader.h"
+#include "engine/render/mesh_instance.h"
+#include "support/engine_fixture.h"
 
 namespace {
 
@@ -43,6 +49,20 @@ const ModelCase kModels[] = {
     {"chain.x", false, Facing::Outward, {}, {}, 150, false},
     {"koriste.x", false, Facing::Outward, {}, {}, 200, false},
     {"liberty.x", false, Facing::Outward, {}, {}, 3000, false},
+    {"talo.x", true, Facing::Outward, {"ChamferCyl01"}, {}, 1000, false},
+    {"talomaa.x", true, Facing::Outward, {"Plane01"}, {}, 20, false},
+    {"rattais.x", true, Facing::Outward, {}, {}, 1500, false},
+    {"SkyTeaPot.x", true, Facing::Inward, {}, {}, 4000, false},
+    {"quellan2.x", false, Facing::Outward, {"Text01"}, {}, 8000, false},
+    {"quelmobile2.x", false, Facing::Outward, {}, {"Dummy01", "object2", "object3"}, 1500, false},
+    {"town.x",
+     false,
+     Facing::Outward,
+     {"Plane01", "Plane02", "Plane03", "Plane04", "Plane05", "Plane06"},
+     {},
+     6000,
+     false},
+    {"valot.x", false, Facing::Outward, {"valo01", "valo02", "valo03"}, {}, 4000, false},
 };
 
 // Every name some scene searches a loaded tree for.
@@ -185,6 +205,55 @@ TEST(Models, EachFileIsReadAsItsSceneNeedsIt) {
             EXPECT_GE(agreeing, corners * 95 / 100)
                 << "stored normals disagree with the winding after loading";
         }
+    }
+}
+
+// Loaded through the model loader with the scene's flags: the tree exists, the parts the scene
+// edits are mesh instances holding a mesh, and the normals the loader leaves agree with the
+// triangles' winding (which faces the way the row says, checked above).
+class LoadedModels : public EngineTest {};
+
+TEST_F(LoadedModels, LoadWithTheirScenesFlagsAndKeepNormalsWithTheWinding) {
+    for (const ModelCase& c : kModels) {
+        SCOPED_TRACE(c.file);
+        velmo::MeshLoader loader;
+        loader.negateNormals = c.negateNormals;
+        loader.singleTextureSet = true;
+        velmo::INode* root = loader.load((std::string("data/") + c.file).c_str());
+        ASSERT_NE(root, nullptr);
+        ASSERT_FALSE(root->children.empty());
+        for (const std::string& name : c.meshParts) {
+            auto* part = dynamic_cast<velmo::MeshInstance*>(root->findByName(name));
+            ASSERT_NE(part, nullptr) << name;
+            ASSERT_FALSE(part->children.empty()) << name;
+            EXPECT_NE(dynamic_cast<velmo::Mesh*>(part->children.front()), nullptr) << name;
+        }
+        // .3ds normals are the importer's own, and the demo recomputes them after welding.
+        if (!std::string(c.file).ends_with(".x"))
+            continue;
+        size_t corners = 0, agreeing = 0;
+        for (velmo::INode* child : root->children) {
+            if (dynamic_cast<velmo::MeshInstance*>(child) == nullptr || child->children.empty())
+                continue;
+            auto* mesh = dynamic_cast<velmo::Mesh*>(child->children.front());
+            ASSERT_NE(mesh, nullptr);
+            for (velmo::FaceBase* face : *mesh->faces()) {
+                velmo::VertexList loop;
+                velmo::FaceBase::appendVertexLoop(face, loop);
+                ASSERT_EQ(loop.size(), 3u);
+                const velmo::Vec3 p0 = *loop[0]->getPosition();
+                const velmo::Vec3 e1 = *loop[1]->getPosition() - p0;
+                const velmo::Vec3 e2 = *loop[2]->getPosition() - p0;
+                const Vec n = cross({e1.x, e1.y, e1.z}, {e2.x, e2.y, e2.z});
+                for (velmo::Vertex* v : loop) {
+                    const velmo::Vec3 s = *v->getNormal();
+                    ++corners;
+                    agreeing += dot({s.x, s.y, s.z}, n) > 0;
+                }
+            }
+        }
+        EXPECT_GT(corners, 0u);
+        EXPECT_GE(agreeing, corners * 95 / 100) << "normals against the winding after loading";
     }
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "demo/block_shaker.h"
@@ -14,6 +15,7 @@
 #include "demo/spectrum.h"
 #include "demo/timeline.h"
 #include "engine/mesh/mesh_loader.h"
+#include "engine/render/mesh_instance.h"
 #include "engine/scene/camera.h"
 #include "engine/scene/scene.h"
 #include "engine/scene/scene_root.h"
@@ -415,6 +417,78 @@ TEST_F(HouseScene, ARenderDrawsOneValueFromTheGenerator) {
     renderHouseScene();
     EXPECT_EQ(demoRand(), afterOne);
 }
+
+// A house of one triangle: the part "ChamferCyl01" as a textured mesh, as a frame without a
+// mesh, or absent.
+enum class Chamfer { Mesh, FrameOnly, Absent };
+
+std::string houseFile(Chamfer chamfer) {
+    const std::string mesh = R"(
+    Mesh {
+      3; 0;0;0;, 1;0;0;, 0;1;0;;
+      1; 3;0,1,2;;
+      MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;; }
+      MeshMaterialList { 1; 1; 0;;
+        Material { 1;1;1;1;; 8; 1;1;1;; 0;0;0;; TextureFilename { "chamfer.png"; } }
+      }
+    })";
+    const std::string name = chamfer == Chamfer::Absent ? "Wall01" : "ChamferCyl01";
+    return "xof 0303txt 0032\nFrame " + name +
+           " {\n  FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, "
+           "0.0,2.0,0.0,1.0;; }" +
+           (chamfer == Chamfer::FrameOnly ? "" : mesh) + "\n}\n";
+}
+
+class HouseSceneChamfer : public HouseScene, public ::testing::WithParamInterface<Chamfer> {};
+
+TEST_P(HouseSceneChamfer, ThePartIsFoundOnceAndFlickersOnlyWhenItIsAMesh) {
+    const std::string text = houseFile(GetParam());
+    writeFile("data/talo.x", text.data(), text.size());
+    buildHouseScene();
+    ASSERT_NE(taloModel, nullptr);
+    EXPECT_EQ(houseScene->root->children.front(), taloModel);
+    EXPECT_NE(chamferTextures[1], nullptr);
+    if (GetParam() != Chamfer::Mesh) {
+        EXPECT_EQ(chamferPart, nullptr);
+    } else {
+        ASSERT_NE(chamferPart, nullptr);
+        EXPECT_EQ(chamferPart->name, "ChamferCyl01");
+        const velmo::Material& material = chamferPart->material;
+        EXPECT_EQ(material.ambient, D3DXVECTOR4(0.75f, 0.75f, 0.75f, 0.75f));
+        EXPECT_EQ(material.diffuse, D3DXVECTOR4(5.0f, 5.0f, 5.0f, 5.0f));
+        EXPECT_EQ(material.specular, D3DXVECTOR4(20.0f, 20.0f, 20.0f, 20.0f));
+        EXPECT_EQ(material.specularPower, 8.0f);
+        EXPECT_NE(chamferTextures[0], nullptr);
+        EXPECT_EQ(material.texture, chamferTextures[0]);
+    }
+
+    // Intense ticks draw the flicker whether or not there is a part to flicker.
+    houseSceneIntense = true;
+    demoSrand(31);
+    std::vector<TickDraws> expected;
+    for (int i = 0; i < 200; ++i) {
+        expected.push_back(expectedDraws(true, 0.0f));
+    }
+    const int nextDraw = demoRand();
+    demoSrand(31);
+    velmo::Texture* shown = chamferTextures[0];
+    int flickers = 0;
+    for (const TickDraws& want : expected) {
+        updateHouseScene(90.0f);
+        if (want.flicker) {
+            shown = chamferTextures[*want.flicker];
+            ++flickers;
+        }
+        if (chamferPart != nullptr) {
+            ASSERT_EQ(chamferPart->material.texture, shown);
+        }
+    }
+    EXPECT_GT(flickers, 40);
+    EXPECT_EQ(demoRand(), nextDraw);
+}
+
+INSTANTIATE_TEST_SUITE_P(MeshFrameOrAbsent, HouseSceneChamfer,
+                         ::testing::Values(Chamfer::Mesh, Chamfer::FrameOnly, Chamfer::Absent));
 
 TEST(HouseSceneUnbuilt, TicksAndFramesDoNothingAndDrawNothing) {
     demoSrand(9);

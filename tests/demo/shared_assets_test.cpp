@@ -127,6 +127,27 @@ TEST_F(SharedAssets, LoadSharedAssetsBuildsTheObjectsSeveralScenesShare) {
     EXPECT_EQ(textMaterial->specular, D3DXVECTOR4(1, 1, 1, 1));
     EXPECT_EQ(textMaterial->specularPower, velmo::Material().specularPower);
 
+    // The two prepared models: moon-textured, normal-mapped, welded on read-back.
+    const struct {
+        velmo::INode* model;
+        D3DXVECTOR4 diffuse;
+        float bumpiness;
+    } models[] = {{piippuModel, {0.1f, 0.1f, 0.1f, 0.1f}, 1.0f}, {loloModel, {4, 4, 4, 4}, 1.5f}};
+    for (const auto& m : models) {
+        velmo::MeshInstance* instance = firstMeshInstance(m.model);
+        ASSERT_NE(instance, nullptr);
+        EXPECT_EQ(instance->material.diffuse, m.diffuse);
+        EXPECT_EQ(instance->material.specularPower, 8.0f);
+        EXPECT_EQ(instance->material.bumpiness, m.bumpiness);
+        EXPECT_EQ(instance->material.texture, moonTexture);
+        EXPECT_EQ(instance->material.normalMap, moonNormalTexture);
+        velmo::Mesh* mesh = firstMesh(instance);
+        ASSERT_NE(mesh, nullptr);
+        EXPECT_TRUE(mesh->data->readBackOption);
+        EXPECT_FALSE(mesh->data->normalsLocked);
+        EXPECT_TRUE(hasTextureCoordinates(mesh, 1));
+    }
+
     ASSERT_NE(harmoniaScene, nullptr);
     ASSERT_NE(harmoniaCamera, nullptr);
     EXPECT_EQ(harmoniaScene->root->camera, harmoniaCamera);
@@ -181,6 +202,46 @@ TEST_F(SharedAssets, MissingModelsAreLeftUnprepared) {
     EXPECT_EQ(piippuModel, nullptr);
     EXPECT_EQ(loloModel, nullptr);
     std::filesystem::current_path(previous);
+}
+
+// A model whose first node carries no mesh: its first child is a group, not the instance
+// that the preparation edits. The preparation leaves it as loaded instead of treating the
+// group as an instance.
+TEST_F(SharedAssets, AModelWhoseFirstChildIsNotAMeshInstanceIsLeftAsLoaded) {
+    ScratchDir dir;
+    std::filesystem::create_directory(dir.path() / "data");
+    const std::string model = R"(xof 0303txt 0032
+Frame Empty {
+ FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,0.0,0.0,1.0;; }
+}
+Frame Body {
+ FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,0.0,0.0,1.0;; }
+ Mesh {
+  4;
+  0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;, 0.0;0.0;1.0;;
+  4;
+  3;0,1,2;, 3;0,3,1;, 3;0,2,3;, 3;1,3,2;;
+ }
+}
+)";
+    writeFile(dir.file("data/lolo.x"), model.data(), model.size());
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    sharedModelLoader = new velmo::MeshLoader;
+    loadLoloMesh();
+    std::filesystem::current_path(previous);
+
+    ASSERT_NE(loloModel, nullptr);
+    loloModel->rewindChildren();
+    velmo::INode* first = loloModel->nextChild();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(dynamic_cast<velmo::MeshInstance*>(first), nullptr);
+    auto* body = dynamic_cast<velmo::MeshInstance*>(loloModel->findByName("Body"));
+    ASSERT_NE(body, nullptr);
+    EXPECT_NE(body->material.diffuse, D3DXVECTOR4(4, 4, 4, 4));
+    EXPECT_EQ(body->material.texture, nullptr);
+    ASSERT_NE(firstMesh(body), nullptr);
+    EXPECT_FALSE(firstMesh(body)->data->readBackOption);
 }
 
 } // namespace

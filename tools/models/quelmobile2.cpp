@@ -112,9 +112,9 @@ Mat4 sceneInverse() {
 
 Frame makeQuelmobile2() {
     // Where the model hovers: its x across the town's main street (15 degrees off the world's
-    // x), the year centred over the street 13 past the town centre, its foot 26 up.
+    // x), the year centred over the street 13 past the town centre, its foot 34 up.
     Mat4 hover =
-        Mat4::scaling(kScale) * Mat4::rotationY(0.2617994f) * Mat4::translation(-37.2f, 26, 23.4f);
+        Mat4::scaling(kScale) * Mat4::rotationY(0.2617994f) * Mat4::translation(-37.2f, 34, 23.4f);
     Frame root = group("Root", Mat4::axisCancel() * sceneInverse() * hover);
 
     // Bright diffuse colours: the scene's lights are far away (see town.cpp).

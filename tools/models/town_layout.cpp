@@ -42,6 +42,10 @@ float buildingHeight(Random& random, int i, int j) {
         h = std::min(h, 21.0f);
     if (i == -1 && j == 0)
         h = std::min(h, 14.0f);
+    // Right of the main street, between the camera's last position and the banner, low
+    // houses keep the year in view.
+    if (i == 0 && (j == -2 || j == -1))
+        h = std::min(h, 10.5f);
     return std::max(kFloor * 2, std::round(h / kFloor) * kFloor);
 }
 
