@@ -9,9 +9,10 @@
 // Every pass states its own sampler states (wrapping, linear with linear mip filtering), so a
 // mesh looks the same whatever was drawn before it.
 //
-// Techniques: "SolidObject" (opaque), "AlphaObject" (alpha blended, no depth writes),
-// "AdditiveObject" (added, no depth writes), "TwirlObject" (twisted about "axis" by "disM"
-// per unit along it) and "skybox" (texture only, unlit, behind everything).
+// Techniques: "SolidObject" (opaque), "AlphaObject" (unlit cut-outs: half-covered texels cut
+// away, the rest blended), "AdditiveObject" (unlit glows added, no depth writes),
+// "TwirlObject" (lit, opaque, twisted about "axis" by "disM" per unit along it) and "skybox"
+// (texture only, unlit, behind everything).
 
 prelude {
     struct Material {
@@ -47,6 +48,21 @@ prelude {
     uniform float z_far = 1000.0;
     uniform float velocityScale = 1.0;
     uniform float time = 0.0;
+
+    // The screen-space motion since the last transform pass, as the blur map stores it: red
+    // along u (rightwards), green along v (downwards), 0.5 meaning still.
+    vec2 screenMotion(vec4 clipNow, vec4 clipBefore) {
+        vec2 now = clipNow.xy / clipNow.w;
+        vec2 before = clipBefore.xy / clipBefore.w;
+        // Clip space has y up, texture coordinates have v down.
+        vec2 moved = (now - before) * vec2(0.5, -0.5) * velocityScale;
+        return clamp(0.5 + moved, 0.0, 1.0);
+    }
+
+    // The view depth between the near (0) and far (1) planes.
+    float linearDepth(float viewDepth) {
+        return (viewDepth - z_near) / (z_far - z_near);
+    }
 }
 
 vertex solid {
@@ -229,12 +245,8 @@ fragment lit {
         }
         fragColor = vec4(rgb, clamp(alpha, 0.0, 1.0));
 
-        vec2 now = clipNow.xy / clipNow.w;
-        vec2 before = clipBefore.xy / clipBefore.w;
-        // Clip space has y up, texture coordinates have v down.
-        vec2 moved = (now - before) * vec2(0.5, -0.5) * velocityScale;
-        motion = vec4(clamp(0.5 + moved, 0.0, 1.0), 0.0, 1.0);
-        depth = vec4((viewDepth - z_near) / (z_far - z_near), 0.0, 0.0, 1.0);
+        motion = vec4(screenMotion(clipNow, clipBefore), 0.0, 1.0);
+        depth = vec4(linearDepth(viewDepth), 0.0, 0.0, 1.0);
         color = vec4(rgb, 1.0);
     }
 }
@@ -256,6 +268,62 @@ fragment skyColor {
         fragColor = vec4(rgb, 1.0);
         motion = vec4(0.5, 0.5, 0.0, 1.0);
         depth = vec4(1.0, 0.0, 0.0, 1.0);
+        color = vec4(rgb, 1.0);
+    }
+}
+
+// Cut-outs (trees, fences, signs): the texture by the ambient colour, unlit, as opaque as the
+// texel's alpha times the diffuse alpha. Texels less than half covered are cut away and leave
+// every target and the depth buffer alone; the rest blend over what lies behind by their
+// coverage, in the further targets as well as in the picture.
+fragment cutout {
+    uniform Material material;
+    uniform sampler2D tex;
+
+    in vec2 uv;
+    in vec4 clipNow;
+    in vec4 clipBefore;
+    in float viewDepth;
+
+    layout(location = 0) out vec4 fragColor;
+    layout(location = 1) out vec4 motion;
+    layout(location = 2) out vec4 depth;
+    layout(location = 3) out vec4 color;
+
+    void main() {
+        vec4 surface = texture(tex, uv);
+        float alpha = clamp(surface.a * material.diffuse.a, 0.0, 1.0);
+        if (alpha < 0.5) {
+            discard;
+        }
+        vec3 rgb = surface.rgb * material.ambient.rgb;
+        fragColor = vec4(rgb, alpha);
+        motion = vec4(screenMotion(clipNow, clipBefore), 0.0, alpha);
+        depth = vec4(linearDepth(viewDepth), 0.0, 0.0, alpha);
+        color = vec4(rgb, alpha);
+    }
+}
+
+// Glows (lamps, lit windows): the texture, weighted by its own alpha, by the ambient colour,
+// unlit. It is added to the picture and to the colour target; the motion and depth outputs
+// carry no alpha, so the additive blend leaves those targets as they were.
+fragment glow {
+    uniform Material material;
+    uniform sampler2D tex;
+
+    in vec2 uv;
+
+    layout(location = 0) out vec4 fragColor;
+    layout(location = 1) out vec4 motion;
+    layout(location = 2) out vec4 depth;
+    layout(location = 3) out vec4 color;
+
+    void main() {
+        vec4 surface = texture(tex, uv);
+        vec3 rgb = surface.rgb * surface.a * material.ambient.rgb;
+        fragColor = vec4(rgb, 1.0);
+        motion = vec4(0.0);
+        depth = vec4(0.0);
         color = vec4(rgb, 1.0);
     }
 }
@@ -284,11 +352,14 @@ technique SolidObject {
 technique AlphaObject {
     pass 0 {
         vertex = solid;
-        fragment = lit;
+        fragment = cutout;
         AlphaBlendEnable = true;
         SrcBlend = SrcAlpha;
         DestBlend = InvSrcAlpha;
-        ZWriteEnable = false;
+        // The picture's alpha covers like paint: what lies behind shows through the rest.
+        SeparateAlphaBlendEnable = true;
+        SrcBlendAlpha = One;
+        DestBlendAlpha = InvSrcAlpha;
         sampler tex {
             AddressU = Wrap;
             AddressV = Wrap;
@@ -310,7 +381,7 @@ technique AlphaObject {
 technique AdditiveObject {
     pass 0 {
         vertex = solid;
-        fragment = lit;
+        fragment = glow;
         AlphaBlendEnable = true;
         SrcBlend = One;
         DestBlend = One;
@@ -336,6 +407,9 @@ technique TwirlObject {
     pass 0 {
         vertex = twirl;
         fragment = lit;
+        // Colour only: the logo stays as opaque as the sky behind it, whatever its diffuse
+        // alpha.
+        ColorWriteEnable = 0x7;
         sampler tex {
             AddressU = Wrap;
             AddressV = Wrap;
