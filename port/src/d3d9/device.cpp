@@ -8,6 +8,7 @@
 #include <port_testing.h>
 
 #include "d3d9/buffers.h"
+#include "d3d9/gl_check.h"
 #include "d3d9/surface.h"
 
 #include "trace.h"
@@ -71,6 +72,8 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
         SDL_GL_DeleteContext(context);
         return nullptr;
     }
+    installGlCheck();
+    enterGlCall(std::source_location::current());
 
     auto* device = new Device;
     device->hwnd = hwnd;
@@ -167,10 +170,11 @@ ULONG Device::Release() {
     return left;
 }
 
-bool Device::makeCurrent() {
+bool Device::makeCurrent(const std::source_location& call) {
     if (context == nullptr) {
         return false;
     }
+    enterGlCall(call);
     if (SDL_GL_GetCurrentContext() != context) {
         return SDL_GL_MakeCurrent(window.get(), context) == 0;
     }

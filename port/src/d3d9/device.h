@@ -12,6 +12,7 @@
 
 #include <array>
 #include <set>
+#include <source_location>
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
@@ -93,8 +94,9 @@ public:
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                             UINT vertexStride) override;
 
-    // Makes the device's GL context current; false once it is gone.
-    bool makeCurrent();
+    // Makes the device's GL context current; false once it is gone. Every port call that
+    // touches GL starts here, which is where test builds note the call for their GL check.
+    bool makeCurrent(const std::source_location& call = std::source_location::current());
     // Binds the framebuffer of the bound render targets and depth surface for drawing.
     void bindRenderTargets();
     // Bookkeeping of the objects made through the device.
