@@ -19,6 +19,7 @@
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"
 #include "engine/scene/camera.h"
+#include "engine/scene/node.h"
 #include "engine/scene/scene.h"
 #include "engine/scene/scene_root.h"
 
@@ -73,7 +74,8 @@ velmo::DummyNode* makeArmNode(const velmo::Matrix& local) {
 
 // Loads the model files that never reach the picture: the ground "data/talomaa.x" and the
 // wheels "data/rattais.x". They are read during loading like every other file and placed, but
-// attached to no scene, so the wheels are not turned on the ticks either.
+// attached to no scene, so the wheels are not turned on the ticks either. Nothing keeps the
+// trees, so each is freed once placed.
 void loadGround(const velmo::Matrix& houseBase) {
     groundScene = new velmo::Scene;
     groundCamera = new velmo::PerspectiveCamera(1.3f, 1.0f, 200.0f);
@@ -92,6 +94,7 @@ void loadGround(const velmo::Matrix& houseBase) {
         plane->material.setAmbient(white);
         plane->material.setDiffuse(white);
     }
+    velmo::deleteTree(ground);
 }
 
 void loadWheels() {
@@ -102,6 +105,7 @@ void loadWheels() {
                                                       velmo::makeTranslation(0.0f, 0.0f, 40.0f)),
                                 velmo::rotationX(1.5707964f)));
     }
+    velmo::deleteTree(wheels);
 }
 
 // The house's chamfered part gets its own lighting; its texture and "data/sali2.jpg" are the
