@@ -20,8 +20,9 @@ class ProductionRun {
 public:
     // Sets the offscreen video driver unless one is chosen, opens the window and device at
     // width x height (vsync off when asked), starts the music and loads the demo. Message
-    // boxes are written to standard error instead of waiting for a user.
-    ProductionRun(unsigned width, unsigned height, bool vsync);
+    // boxes go to `boxes`, or else to standard error, instead of waiting for a user.
+    ProductionRun(unsigned width, unsigned height, bool vsync,
+                  port::testing::MessageBoxHandler boxes = {});
     ~ProductionRun();
     ProductionRun(const ProductionRun&) = delete;
     ProductionRun& operator=(const ProductionRun&) = delete;
