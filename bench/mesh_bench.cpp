@@ -3,7 +3,6 @@
 // load of a 10 000-triangle DirectX model file.
 // Runs on the offscreen video driver unless SDL_VIDEODRIVER says otherwise.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>

@@ -3,7 +3,6 @@
 // (150 000 particles). Each frame ends with glFinish, so the software renderer's work is in the
 // wall time; the CPU time is the main thread's.
 // Runs on the offscreen video driver unless SDL_VIDEODRIVER says otherwise.
-#include <cstdlib>
 
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
