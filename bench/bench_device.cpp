@@ -9,13 +9,7 @@ void ensureDevice() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         auto* engine = new velmo::Engine;
-        velmo::DisplaySettings settings;
-        settings.width = 640;
-        settings.height = 480;
-        settings.bitsPerPixel = 32;
-        settings.fullscreen = false;
-        settings.title = "velmo 08";
-        settings.aspectRatio = 16.0f / 9.0f;
+        velmo::DisplaySettings settings{640, 480, 32, false, "velmo 08", 16.0f / 9.0f};
         return engine->init(settings);
     }();
     if (!ready) {
