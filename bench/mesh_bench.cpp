@@ -3,13 +3,13 @@
 // load of a 10 000-triangle DirectX model file.
 // Runs on the offscreen video driver unless SDL_VIDEODRIVER says otherwise.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <benchmark/benchmark.h>
 
+#include "bench_device.h"
 #include "engine/mesh/generators.h"
 #include "engine/mesh/mesh.h"
 #include "engine/mesh/mesh_loader.h"
@@ -21,26 +21,6 @@
 #include "engine/resources/device_state.h"
 
 namespace {
-
-// One engine and device for the whole run.
-void ensureDevice() {
-    static const bool ready = [] {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        auto* engine = new velmo::Engine;
-        velmo::DisplaySettings settings;
-        settings.width = 640;
-        settings.height = 480;
-        settings.bitsPerPixel = 32;
-        settings.fullscreen = false;
-        settings.title = "velmo 08";
-        settings.aspectRatio = 16.0f / 9.0f;
-        return engine->init(settings);
-    }();
-    if (!ready) {
-        std::abort();
-    }
-}
 
 // A square grid of n x n vertices as 2 (n - 1)^2 triangles, CPU current.
 velmo::Mesh* grid(int n) {

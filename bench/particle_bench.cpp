@@ -3,11 +3,11 @@
 // (150 000 particles). Each frame ends with glFinish, so the software renderer's work is in the
 // wall time; the CPU time is the main thread's.
 // Runs on the offscreen video driver unless SDL_VIDEODRIVER says otherwise.
-#include <cstdlib>
 
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
 
+#include "bench_device.h"
 #include "engine/platform/engine.h"
 #include "engine/render/particle_system.h"
 #include "engine/resources/device_state.h"
@@ -16,26 +16,6 @@
 #include "engine/scene/scene_root.h"
 
 namespace {
-
-// One engine and device for the whole run.
-void ensureDevice() {
-    static const bool ready = [] {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        auto* engine = new velmo::Engine;
-        velmo::DisplaySettings settings;
-        settings.width = 640;
-        settings.height = 480;
-        settings.bitsPerPixel = 32;
-        settings.fullscreen = false;
-        settings.title = "velmo 08";
-        settings.aspectRatio = 16.0f / 9.0f;
-        return engine->init(settings);
-    }();
-    if (!ready) {
-        std::abort();
-    }
-}
 
 constexpr int kCapacity = 150000;
 

@@ -3,7 +3,9 @@
 // RemoveFontResourceA of the file name the program uses at exit takes it away again, and both
 // faces have an outline for every character of the glyph alphabet, so a D3DX text mesh of each
 // character has triangles.
+#include <cmath>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include <ft2build.h>
@@ -79,6 +81,67 @@ TEST(DataFonts, EveryAlphabetCharacterHasAnOutline) {
     FT_Done_FreeType(library);
 }
 
+// The area that FreeType's rasteriser fills for a character, in em squared (the text mesh's
+// unit), from a 512-pixel-per-em rendering.
+std::map<char, double> rasterAreas(const char* file) {
+    std::map<char, double> areas;
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    if (FT_Init_FreeType(&library) != 0 ||
+        FT_New_Face(library, (std::string("data/") + file).c_str(), 0, &face) != 0) {
+        ADD_FAILURE() << file;
+        return areas;
+    }
+    const int ppem = 512;
+    FT_Set_Pixel_Sizes(face, 0, ppem);
+    for (char ch : kAlphabet) {
+        FT_Load_Char(face, static_cast<unsigned char>(ch), FT_LOAD_RENDER | FT_LOAD_NO_HINTING);
+        const FT_Bitmap& bitmap = face->glyph->bitmap;
+        double covered = 0;
+        for (unsigned y = 0; y < bitmap.rows; ++y)
+            for (unsigned x = 0; x < bitmap.width; ++x)
+                covered += bitmap.buffer[y * bitmap.pitch + x] / 255.0;
+        areas[ch] = covered / (double(ppem) * ppem);
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    return areas;
+}
+
+// The area of a text mesh's front cap: its triangles that face the viewer (normal -z).
+double frontArea(ID3DXMesh* mesh) {
+    struct Vertex {
+        float x, y, z, nx, ny, nz;
+    };
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    mesh->GetVertexBuffer(&vb);
+    mesh->GetIndexBuffer(&ib);
+    void* vertexData = nullptr;
+    void* indexData = nullptr;
+    vb->Lock(0, 0, &vertexData, D3DLOCK_READONLY);
+    ib->Lock(0, 0, &indexData, D3DLOCK_READONLY);
+    const auto* vertices = static_cast<const Vertex*>(vertexData);
+    const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+    auto index = [&](DWORD i) -> DWORD {
+        return wide ? static_cast<const DWORD*>(indexData)[i]
+                    : static_cast<const WORD*>(indexData)[i];
+    };
+    double area = 0;
+    for (DWORD f = 0; f < mesh->GetNumFaces(); ++f) {
+        const Vertex& a = vertices[index(3 * f)];
+        const Vertex& b = vertices[index(3 * f + 1)];
+        const Vertex& c = vertices[index(3 * f + 2)];
+        if (a.nz < -0.99f && b.nz < -0.99f && c.nz < -0.99f)
+            area += std::abs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y)) / 2;
+    }
+    ib->Unlock();
+    vb->Unlock();
+    ib->Release();
+    vb->Release();
+    return area;
+}
+
 class DataFontMeshes : public EngineTest {};
 
 TEST_F(DataFontMeshes, EveryAlphabetCharacterMakesATextMesh) {
@@ -86,6 +149,7 @@ TEST_F(DataFontMeshes, EveryAlphabetCharacterMakesATextMesh) {
     ASSERT_NE(dc, nullptr);
     for (const auto& f : kFonts) {
         SCOPED_TRACE(f.face);
+        std::map<char, double> areas = rasterAreas(f.file);
         HFONT font = makeFont(f.face);
         HGDIOBJ before = SelectObject(dc, font);
         for (char ch : kAlphabet) {
@@ -96,6 +160,9 @@ TEST_F(DataFontMeshes, EveryAlphabetCharacterMakesATextMesh) {
                 S_OK)
                 << ch;
             EXPECT_GT(mesh->GetNumFaces(), 4u) << ch;
+            // The front covers what the rasteriser fills: no counter filled in, no overlap of
+            // strokes left open or covered twice.
+            EXPECT_NEAR(frontArea(mesh), areas[ch], 0.02 * areas[ch] + 1e-4) << ch;
             mesh->Release();
         }
         SelectObject(dc, before);
