@@ -272,18 +272,25 @@ struct FinaleScene {
     std::unique_ptr<velmo::MappedDistortionEffect> distortion;
 };
 
+// A finale-like scene after ten untimed frames (effects compiled, buffers made); t is the
+// demo time of the last of them.
+std::unique_ptr<FinaleScene> warmFinale(Stage& stage, float& t) {
+    velmo::preloadFile("SolidObject.fxo");
+    auto finale = std::make_unique<FinaleScene>();
+    for (int i = 0; i < 10; ++i) {
+        finale->frame(stage.device, t += kFrameStep);
+    }
+    return finale;
+}
+
 void BM_FinaleFrame(benchmark::State& state) {
     Stage stage(UINT(state.range(0)), UINT(state.range(1)));
     if (!stage.ready) {
         state.SkipWithError("no device");
         return;
     }
-    velmo::preloadFile("SolidObject.fxo");
-    auto finale = std::make_unique<FinaleScene>();
     float t = 0.0f;
-    for (int i = 0; i < 10; ++i) { // warm-up: effects compiled, buffers made
-        finale->frame(stage.device, t += kFrameStep);
-    }
+    auto finale = warmFinale(stage, t);
     savePicture(stage.device, "finale-" + std::to_string(state.range(0)));
     FrameTimes times;
     times.run(state, [&] { finale->frame(stage.device, t += kFrameStep); });
@@ -303,12 +310,8 @@ void BM_FinaleStages(benchmark::State& state) {
         state.SkipWithError("no device");
         return;
     }
-    velmo::preloadFile("SolidObject.fxo");
-    auto finale = std::make_unique<FinaleScene>();
     float t = 0.0f;
-    for (int i = 0; i < 10; ++i) {
-        finale->frame(stage.device, t += kFrameStep);
-    }
+    auto finale = warmFinale(stage, t);
     std::array<double, 5> stages = {};
     for (auto _ : state) {
         finale->frame(stage.device, t += kFrameStep, &stages);

@@ -67,6 +67,17 @@ protected:
         ASSERT_EQ(effect->BeginPass(0), D3D_OK);
         ASSERT_EQ(device->SetFVF(D3DFVF_XYZ), D3D_OK);
     }
+    // Sets the textured drawing's parameters: source as the plain texture under wvp.
+    void setTextured(IDirect3DTexture9* source, const D3DXMATRIX& wvp) {
+        effect->SetTexture("tex", source);
+        effect->SetBool("enabled", FALSE);
+        effect->SetInt("mode", 0);
+        effect->SetFloat("alpha", 1.0f);
+        const float weights[3] = {0, 0, 1};
+        effect->SetFloatArray("weights", weights, 3);
+        effect->SetMatrix("worldViewProjection", &wvp);
+        device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    }
     void end() {
         EXPECT_EQ(effect->EndPass(), D3D_OK);
         EXPECT_EQ(effect->End(), D3D_OK);
@@ -112,16 +123,9 @@ TEST_F(Draw, ATextureParameterIsSampledTopRowFirstAndMatricesMultiplyRowVectors)
     sourceSurface->Release();
     makeTarget(8, 8, 0);
 
-    effect->SetTexture("tex", source);
-    effect->SetBool("enabled", FALSE);
-    effect->SetInt("mode", 0);
-    effect->SetFloat("alpha", 1.0f);
-    const float weights[3] = {0, 0, 1};
-    effect->SetFloatArray("weights", weights, 3);
     D3DXMATRIX shift;
     D3DXMatrixIdentity(&shift);
-    effect->SetMatrix("worldViewProjection", &shift);
-    device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    setTextured(source, shift);
 
     UINT passes = 0;
     effect->Begin(&passes, 0);
@@ -153,16 +157,9 @@ TEST_F(Draw, ATextureParameterIsSampledTopRowFirstAndMatricesMultiplyRowVectors)
 TEST_F(Draw, SamplerStatesReachGlOnlyWhenTheyChange) {
     IDirect3DTexture9* source = makeTarget(8, 8, kRed);
     makeTarget(8, 8, 0);
-    effect->SetTexture("tex", source);
-    effect->SetBool("enabled", FALSE);
-    effect->SetInt("mode", 0);
-    effect->SetFloat("alpha", 1.0f);
-    const float weights[3] = {0, 0, 1};
-    effect->SetFloatArray("weights", weights, 3);
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
-    effect->SetMatrix("worldViewProjection", &identity);
-    device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    setTextured(source, identity);
     UINT passes = 0;
     effect->SetTechnique("Textured");
     effect->Begin(&passes, 0);
