@@ -1,8 +1,11 @@
 // Motion blur: each pixel averages the picture along its velocity from the blur map (red along
-// u, green along v, around mid grey, 0x80, which is no motion, as a scene writes it) times
-// `radius`, in texture units, half of it to each side. Samples whose depth lies in front of the pixel's own
-// (depth growing with distance, as a scene writes it) are left out, so a moving background does
-// not smear over a still object before it. Mid grey keeps the picture.
+// u, green along v, around 0x80, which is no motion, as a scene clears and writes it) times
+// `radius`, in texture units, half of it to each side. The taps are spaced about a pixel apart,
+// at most `maxSamples` of them, so a pixel that barely moves reads few and a still one reads
+// only itself. Samples whose depth lies in front of the pixel's own (depth growing with
+// distance, as a scene writes it) are left out, so a moving background does not smear over a
+// still object before it. The result is opaque, as the picture's colour already holds what was
+// blended into it.
 
 prelude {
     uniform mat4 worldViewProjection;
@@ -24,35 +27,40 @@ fragment smear {
     uniform sampler2D blurMap;
     uniform sampler2D depthTex;
     uniform float radius = 0.0;
+    // A uniform rather than a constant, so that the loop below runs as many taps as the pixel
+    // needs instead of being unrolled to the most.
+    uniform int maxSamples = 16;
 
     in vec2 uv;
     out vec4 fragColor;
 
-    const int SAMPLES = 16;
     const float STILL = 128.0 / 255.0;
 
     void main() {
         vec2 velocity = (texture(blurMap, uv).rg - vec2(STILL)) * 2.0 * radius;
-        vec4 sum = texture(tex, uv);
+        vec3 here = texture(tex, uv).rgb;
+        float pixels = length(velocity * vec2(textureSize(tex, 0)));
         // Taps that all lie within half a pixel of this one would average the pixel with
-        // itself: it stays as it is (a still pixel of the blur map, mid grey, is exactly that).
-        if (length(velocity * vec2(textureSize(tex, 0))) < 0.5) {
-            fragColor = sum;
+        // itself: it stays as it is.
+        if (pixels < 0.5) {
+            fragColor = vec4(here, 1.0);
             return;
         }
+        int taps = clamp(int(ceil(pixels)) + 1, 2, max(maxSamples, 2));
         float depth = texture(depthTex, uv).r;
         float bias = 0.01 * abs(depth) + 1e-4;
+        vec3 sum = here;
         float total = 1.0;
-        for (int i = 0; i < SAMPLES; ++i) {
-            float x = float(i) / float(SAMPLES - 1) - 0.5;
+        for (int i = 0; i < taps; ++i) {
+            float x = float(i) / float(taps - 1) - 0.5;
             vec2 at = uv + velocity * x;
             if (texture(depthTex, at).r < depth - bias) {
                 continue;
             }
-            sum += texture(tex, at);
+            sum += texture(tex, at).rgb;
             total += 1.0;
         }
-        fragColor = sum / total;
+        fragColor = vec4(sum / total, 1.0);
     }
 }
 
@@ -62,8 +70,8 @@ technique MappedBlur {
         fragment = smear;
         ZEnable = false;
         ZWriteEnable = false;
-        // The quad is drawn with colour blended as SrcAlpha + One over the cleared target, so
-        // the colour lands multiplied by the alpha; the alpha itself is written as it is.
+        // The quad is drawn with colour blended as SrcAlpha + One over the cleared target; the
+        // stage writes alpha 1, so the colour lands as it is, and so does the alpha.
         SeparateAlphaBlendEnable = true;
         SrcBlendAlpha = One;
         DestBlendAlpha = Zero;

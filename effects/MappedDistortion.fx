@@ -1,6 +1,7 @@
 // A picture seen through a bumpy glass: each pixel reads the picture displaced by the slope of
 // the distortion map's brightness, measured `timedelta` texture units to either side (at least
-// one texel), times `factor`. A map of even brightness, or no map, keeps the picture.
+// one texel), times `factor`. A map of even brightness, or no map, keeps the picture. The
+// result is opaque, as the picture's colour already holds what was blended into it.
 
 prelude {
     uniform mat4 worldViewProjection;
@@ -35,7 +36,7 @@ fragment distort {
         vec2 step = max(vec2(abs(timedelta)), texel);
         vec2 slope = vec2(brightness(uv + vec2(step.x, 0.0)) - brightness(uv - vec2(step.x, 0.0)),
                           brightness(uv + vec2(0.0, step.y)) - brightness(uv - vec2(0.0, step.y)));
-        fragColor = texture(tex, uv + slope * factor);
+        fragColor = vec4(texture(tex, uv + slope * factor).rgb, 1.0);
     }
 }
 
@@ -45,8 +46,8 @@ technique MappedDistortion {
         fragment = distort;
         ZEnable = false;
         ZWriteEnable = false;
-        // The quad is drawn with colour blended as SrcAlpha + One over the cleared target, so
-        // the colour lands multiplied by the alpha; the alpha itself is written as it is.
+        // The quad is drawn with colour blended as SrcAlpha + One over the cleared target; the
+        // stage writes alpha 1, so the colour lands as it is, and so does the alpha.
         SeparateAlphaBlendEnable = true;
         SrcBlendAlpha = One;
         DestBlendAlpha = Zero;

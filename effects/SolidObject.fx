@@ -1,10 +1,17 @@
 // The solid-object effect: meshes lit by their material, the scene's directional light and up
 // to ten point lights, optionally textured and normal mapped. Besides the picture (target 0)
 // every technique writes the object's screen-space motion (target 1: red along u, rightwards,
-// green along v, downwards, as texture coordinates of the picture run; 0.5 meaning still,
+// green along v, downwards, as texture coordinates of the picture run; 0x80 meaning still,
 // scaled by "velocityScale"), its linear depth between the near and far planes (target 2) and
 // its lit colour without blending (target 3). A stage without a texture samples opaque white,
 // so an untextured material shows its colours alone.
+//
+// Shading: the texture carries the ambient and diffuse light; specular highlights are added
+// after it, so a dark texture keeps its highlights. A normal map tilts the surface normal by
+// its red and green, as far as "material.bumpiness" says, and never turns it away from the
+// surface. Opaque draws write alpha 1, so the picture composites at its full brightness
+// whatever alpha the material's colours carry; blended draws (blend modes 1 and 2) write the
+// texture's alpha times the diffuse alpha times "blendFactor".
 //
 // Every pass states its own sampler states (wrapping, linear with linear mip filtering), so a
 // mesh looks the same whatever was drawn before it.
@@ -49,14 +56,36 @@ prelude {
     uniform float velocityScale = 1.0;
     uniform float time = 0.0;
 
+    // The blur map's byte for no motion, as the scene clears it (0x80) and the blur reads it.
+    const float STILL = 128.0 / 255.0;
+    // A step longer than this, in texture units of the picture, is a camera cut, not motion.
+    const float CUT = 0.25;
+
     // The screen-space motion since the last transform pass, as the blur map stores it: red
-    // along u (rightwards), green along v (downwards), 0.5 meaning still.
+    // along u (rightwards), green along v (downwards), STILL meaning still. A jump further than
+    // CUT in one step (a cut, or a teleported object) is stored as still.
     vec2 screenMotion(vec4 clipNow, vec4 clipBefore) {
         vec2 now = clipNow.xy / clipNow.w;
         vec2 before = clipBefore.xy / clipBefore.w;
         // Clip space has y up, texture coordinates have v down.
-        vec2 moved = (now - before) * vec2(0.5, -0.5) * velocityScale;
-        return clamp(0.5 + moved, 0.0, 1.0);
+        vec2 moved = (now - before) * vec2(0.5, -0.5);
+        if (!(length(moved) <= CUT)) {
+            moved = vec2(0.0);
+        }
+        return clamp(STILL + moved * velocityScale, 0.0, 1.0);
+    }
+
+    // The clip position one transform pass ago. The first pass of a node path has no earlier
+    // matrix: the difference it is given is the matrix less the identity, and that is no motion.
+    vec4 clipBeforeOf(vec4 p) {
+        mat4 before = worldViewProjection - velocityTransform;
+        mat4 offIdentity = before - mat4(1.0);
+        float largest = 0.0;
+        for (int i = 0; i < 4; ++i) {
+            vec4 a = abs(offIdentity[i]);
+            largest = max(largest, max(max(a.x, a.y), max(a.z, a.w)));
+        }
+        return largest < 1e-4 ? p * worldViewProjection : p * before;
     }
 
     // The view depth between the near (0) and far (1) planes.
@@ -95,7 +124,7 @@ vertex solid {
         eyePosition = ((eye / eye.w) * world).xyz;
         uv = inTexCoord0;
         clipNow = gl_Position;
-        clipBefore = p * (worldViewProjection - velocityTransform);
+        clipBefore = clipBeforeOf(p);
         viewDepth = (p * worldView).z;
     }
 }
@@ -139,7 +168,7 @@ vertex twirl {
         eyePosition = ((eye / eye.w) * world).xyz;
         uv = inTexCoord0;
         clipNow = gl_Position;
-        clipBefore = p * (worldViewProjection - velocityTransform);
+        clipBefore = clipBeforeOf(p);
         viewDepth = (p * worldView).z;
     }
 }
@@ -203,17 +232,35 @@ fragment lit {
         return pow(max(dot(n, h), 0.0), max(material.specularPower, 1.0));
     }
 
-    void main() {
+    // The normal tilted by the normal map: red along the tangent, green along the binormal,
+    // 0.5 meaning no tilt. The tilt is added to the surface's own normal rather than
+    // replacing it, so a colour texture used as its own normal map roughens the surface
+    // without turning it inside out; "material.bumpiness" scales it, up to MAX_TILT.
+    const float MAX_TILT = 0.6;
+
+    vec3 surfaceNormal() {
         vec3 n = normalize(worldNormal);
-        if (enableNormalmap) {
-            vec3 bump = texture(normalmap, uv).xyz * 2.0 - 1.0;
-            bump.xy *= material.bumpiness;
-            vec3 t = worldTangent;
-            vec3 b = worldBinormal;
-            if (dot(t, t) > 0.0 && dot(b, b) > 0.0) {
-                n = normalize(bump.x * normalize(t) + bump.y * normalize(b) + bump.z * n);
-            }
+        vec3 t = worldTangent;
+        vec3 b = worldBinormal;
+        if (!enableNormalmap || dot(t, t) <= 0.0 || dot(b, b) <= 0.0) {
+            return n;
         }
+        vec2 tilt = texture(normalmap, uv).xy * 2.0 - 1.0;
+        tilt *= clamp(material.bumpiness, 0.0, 1.0) * MAX_TILT;
+        return normalize(n + tilt.x * normalize(t) + tilt.y * normalize(b));
+    }
+
+    // Point lights fall off with the distance d as 1/d * (1/d + 1/REACH)^(power - 1): a light of
+    // power 1 as 1/d; a light of power 2 as 1/d^2 close by, easing to 1/(d * REACH) beyond
+    // REACH units, so that it still lights what stands across the scene.
+    const float REACH = 16.0;
+
+    float falloff(float distance, float power) {
+        return pow(1.0 / distance + 1.0 / REACH, power - 1.0) / distance;
+    }
+
+    void main() {
+        vec3 n = surfaceNormal();
         vec3 v = normalize(eyePosition - worldPosition);
         vec4 surface = texture(tex, uv);
 
@@ -229,21 +276,23 @@ fragment lit {
             vec3 toLight = pointLight[i].position.xyz - worldPosition;
             float distance = max(length(toLight), 0.0001);
             vec3 l = toLight / distance;
-            // The light's colour already carries its intensity; it falls off as 1 / d^power.
-            vec3 c = pointLight[i].color.rgb / max(pow(distance, pointLight[i].power), 0.0001);
+            // The light's colour already carries its intensity.
+            vec3 c = pointLight[i].color.rgb * falloff(distance, pointLight[i].power);
             diffuse += c * diffuseTerm(n, l);
             specular += c * specularTerm(n, l, v);
         }
-        vec3 light = diffuse * material.diffuse.rgb + specular * material.specular.rgb;
+        vec3 lit = diffuse * material.diffuse.rgb;
+        vec3 shine = specular * material.specular.rgb;
         if (material.limitIllumination > 0.0) {
-            light = min(light, vec3(material.limitIllumination));
+            lit = min(lit, vec3(material.limitIllumination));
+            shine = min(shine, vec3(material.limitIllumination));
         }
-        vec3 rgb = surface.rgb * ((material.ambient + environmentAmbient).rgb + light);
-        float alpha = surface.a * material.diffuse.a;
+        vec3 rgb = surface.rgb * ((material.ambient + environmentAmbient).rgb + lit) + shine;
+        float alpha = 1.0;
         if (blendMode == 1 || blendMode == 2) {
-            alpha *= blendFactor;
+            alpha = clamp(surface.a * material.diffuse.a * blendFactor, 0.0, 1.0);
         }
-        fragColor = vec4(rgb, clamp(alpha, 0.0, 1.0));
+        fragColor = vec4(rgb, alpha);
 
         motion = vec4(screenMotion(clipNow, clipBefore), 0.0, 1.0);
         depth = vec4(linearDepth(viewDepth), 0.0, 0.0, 1.0);
@@ -266,7 +315,7 @@ fragment skyColor {
         vec4 surface = texture(tex, uv);
         vec3 rgb = surface.rgb * material.ambient.rgb * 4.0;
         fragColor = vec4(rgb, 1.0);
-        motion = vec4(0.5, 0.5, 0.0, 1.0);
+        motion = vec4(STILL, STILL, 0.0, 1.0);
         depth = vec4(1.0, 0.0, 0.0, 1.0);
         color = vec4(rgb, 1.0);
     }

@@ -1,6 +1,7 @@
 // Hue, saturation and value of a picture: the hue turned by `hue` degrees, saturation and
 // value multiplied by `saturation` and `value`. Hue 0, saturation 1 and value 1 keep the
-// picture; alpha passes through.
+// picture. The result is opaque: the picture's colour already holds whatever was blended into
+// it, and the next stage or the composite takes it at full strength.
 
 prelude {
     uniform mat4 worldViewProjection;
@@ -56,7 +57,7 @@ fragment adjust {
         hsv.x = fract(hsv.x + hue / 360.0);
         hsv.y = clamp(hsv.y * saturation, 0.0, 1.0);
         hsv.z = max(hsv.z * value, 0.0);
-        fragColor = vec4(toRgb(hsv), color.a);
+        fragColor = vec4(toRgb(hsv), 1.0);
     }
 }
 
@@ -66,8 +67,8 @@ technique HSVEffect {
         fragment = adjust;
         ZEnable = false;
         ZWriteEnable = false;
-        // The quad is drawn with colour blended as SrcAlpha + One over the cleared target, so
-        // the colour lands multiplied by the alpha; the alpha itself is written as it is.
+        // The quad is drawn with colour blended as SrcAlpha + One over the cleared target; the
+        // stage writes alpha 1, so the colour lands as it is, and so does the alpha.
         SeparateAlphaBlendEnable = true;
         SrcBlendAlpha = One;
         DestBlendAlpha = Zero;

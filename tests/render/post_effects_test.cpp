@@ -144,7 +144,7 @@ TEST_F(PostEffects, HsvShiftsHueAndScalesSaturationAndValue) {
     };
     const Case cases[] = {
         {0.0f, 1.0f, 1.0f, 0xFF336699, 0xFF336699}, // identity
-        {0.0f, 1.0f, 1.0f, 0x80FF0000, 0x80800000}, // colour lands times the alpha
+        {0.0f, 1.0f, 1.0f, 0x80FF0000, 0xFFFF0000}, // opaque: alpha does not dim it again
         {120.0f, 1.0f, 1.0f, kRed, kGreen},         // a third of a turn
         {240.0f, 1.0f, 1.0f, kRed, kBlue},          //
         {-120.0f, 1.0f, 1.0f, kRed, kBlue},         // backwards

@@ -1,10 +1,11 @@
 // The solid-object effect as scenes draw meshes with it: textures sampled the same whatever was
 // drawn before (repeating and filtered through their mip levels), materials without a texture
-// and with a one-texel texture, and the motion it writes into the blur map, carried through
-// the motion blur along the object's own direction.
+// and with a one-texel texture, opaque draws whatever their colours' alpha, normal maps that
+// tilt the surface without turning it away, and the motion it writes into the blur map (none
+// for a first frame or a cut), carried through the motion blur along the object's own
+// direction.
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,8 @@ protected:
         for (velmo::Vertex* v : *vertices) {
             const velmo::Vec3 p = *v->getPosition();
             v->setUV0((p.x + 1.0f) * 0.5f * repeats, (1.0f - p.y) * 0.5f * repeats);
+            // The second set gives the tangent frame that normal maps tilt along.
+            v->setUV1(v->getUV0()[0], v->getUV0()[1]);
         }
         instances.push_back(std::make_unique<MeshInstance>(mesh));
         MeshInstance* instance = instances.back().get();
@@ -127,6 +130,7 @@ protected:
 
     ScratchDir scratch;
     int textures = 0;
+    int renders = 0;
     velmo::Scene* scene = nullptr;
     velmo::PerspectiveCamera camera{0.8f, 0.5f, 100.0f};
     std::vector<std::unique_ptr<MeshInstance>> instances;
@@ -268,6 +272,76 @@ TEST_F(SolidObject, ADiagonalMotionIsBlurredAlongItsOwnDirection) {
         EXPECT_GT(along[i], 40) << i;
         EXPECT_LT(across[i], 10) << i;
     }
+}
+
+TEST_F(SolidObject, OpaqueDrawsWriteFullAlphaWhateverTheirColoursCarry) {
+    MeshInstance* instance = cube(nullptr, 1.0f);
+    // Colours whose alpha is as small as some scenes give theirs.
+    instance->material.ambient = D3DXVECTOR4(0.5f, 0.5f, 0.5f, 0.002f);
+    instance->material.diffuse = D3DXVECTOR4(0.002f, 0.002f, 0.002f, 0.002f);
+    const std::vector<DWORD> pixels = render(0.0f);
+    const DWORD got = pixel(pixels, w / 2, h / 2);
+    EXPECT_EQ(got >> 24, 0xffu) << std::hex << got;
+    EXPECT_NEAR(red(got), 128, 2) << std::hex << got;
+}
+
+TEST_F(SolidObject, NormalMapsTiltTheSurfaceWithoutTurningItAway) {
+    // Lit head-on by the directional light; the brightness of the face's centre, by the texel
+    // of the normal map (a colour texture, as scenes use their own textures).
+    scene->directionalLightEnabled = true;
+    scene->directionalLightDir = D3DXVECTOR3(0, 0, 1);
+    auto brightness = [&](const DWORD* texel, float bumpiness) {
+        MeshInstance* instance = cube(nullptr, 1.0f);
+        instance->material.lit = true;
+        instance->material.ambient = D3DXVECTOR4(0, 0, 0, 1);
+        instance->material.diffuse = D3DXVECTOR4(0.5f, 0.5f, 0.5f, 1);
+        instance->material.specular = D3DXVECTOR4(0, 0, 0, 1);
+        instance->material.bumpiness = bumpiness;
+        if (texel) {
+            const DWORD c = *texel;
+            instance->material.normalMap = texture(4, 4, [c](int, int) { return c; });
+        }
+        const std::vector<DWORD> pixels = render(float(++renders));
+        const int value = red(pixel(pixels, w / 2, h / 2));
+        scene->root->removeChild(instance);
+        return value;
+    };
+    const int flat = brightness(nullptr, 1.0f);
+    ASSERT_GT(flat, 100);
+    const DWORD grey = 0xff808080;
+    const DWORD reddish = 0xffff8080;
+    const DWORD dark = 0xff202020;
+    // Mid grey means no tilt, however bumpy the material.
+    EXPECT_NEAR(brightness(&grey, 1000.0f), flat, 6);
+    // A texel far from mid grey tilts the normal, dimming the face but never blacking it out.
+    const int tilted = brightness(&reddish, 1.0f);
+    EXPECT_LT(tilted, flat - 10);
+    EXPECT_GT(tilted, flat / 2);
+    EXPECT_GT(brightness(&dark, 1000.0f), flat / 2);
+}
+
+TEST_F(SolidObject, AFirstFrameAndACutWriteNoMotion) {
+    MeshInstance* moving = cube(nullptr, 1.0f);
+    scene->root->blurMapTarget =
+        velmo::Device::instance()->state->acquireRenderTarget(D3DFMT_A8R8G8B8);
+    auto motionAtCentre = [&](float t) {
+        render(t);
+        return pixel(picture(scene->extraTarget()), w / 2, h / 2) & 0xffffffu;
+    };
+    constexpr DWORD still = 0x808000;
+    EXPECT_EQ(motionAtCentre(0.0f), still) << "first frame";
+    EXPECT_EQ(motionAtCentre(1.0f), still) << "not moved";
+    // A small step is motion...
+    moving->transform._41 += 0.05f;
+    EXPECT_NE(motionAtCentre(2.0f), still) << "small step";
+    // ...a jump across most of the picture within one step is a cut. The object's near
+    // side is back at the centre after it, so the pixel is the object's own.
+    moving->transform._41 -= 0.05f;
+    motionAtCentre(3.0f);
+    moving->transform._41 += 3.0f;
+    motionAtCentre(4.0f);
+    moving->transform._41 -= 3.0f;
+    EXPECT_EQ(motionAtCentre(5.0f), still) << "cut";
 }
 
 } // namespace
