@@ -45,6 +45,7 @@ void BlockShaker::step() {
         } else {
             ++it;
         }
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         velmo::Matrix turn =
             velmo::multiplyMatrix(velmo::rotationX(wobble->rateX), velmo::rotationY(wobble->rateY));
         velmo::multiplyMatrix(turn, turn, velmo::rotationZ(wobble->rateZ));

@@ -134,6 +134,7 @@ void deriveArrangement(float t, float pulse) {
         const float b = 6.28f * r[4];
         const float s = 0.02f * (r[5] + 2);
         const float theta = 6.28f * r[7] + 2 * (5 * t) * r[6] + 2 * pulse;
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         node->transform = product({velmo::rotationY(theta), scaling(s), velmo::rotationX(b),
                                    velmo::rotationY(a), translation(position)});
     }
@@ -230,6 +231,7 @@ void buildHarmoniaLayout(HarmoniaLayout& layout) {
         const float a = 6.28f * demoRandomDraw();
         const float b = 6.28f * demoRandomDraw();
         const float s = 0.02f * (demoRandomDraw() + 2);
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         node->transform =
             product({scaling(s), velmo::rotationX(b), velmo::rotationY(a), translation(position)});
         layout.lolos.push_back(node);
@@ -358,6 +360,7 @@ void updateHarmoniaScene(float t) {
 void swingChain(int depth, velmo::INode* node, float rate, float offset) {
     const float pulse = harmoniaPulse;
     for (int k = depth; node; ++k) {
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         node->transform = velmo::multiplyMatrix(
             velmo::rotationZ(pulse * std::sin(-2.28f * offset - 0.2f * rate * k)),
             velmo::rotationY(pulse * std::sin(0.3f * rate * k + 2.28f * offset)));

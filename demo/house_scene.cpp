@@ -100,6 +100,7 @@ void loadGround(const velmo::Matrix& houseBase) {
 void loadWheels() {
     velmo::INode* wheels = loadModel("data/rattais.x");
     if (wheels != nullptr) {
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         premultiply(wheels, velmo::multiplyMatrix(
                                 velmo::multiplyMatrix(scaling(2.4f, 2.4f, 32.0f),
                                                       velmo::makeTranslation(0.0f, 0.0f, 40.0f)),
@@ -135,6 +136,7 @@ void buildArm() {
     const velmo::Matrix grow = scaling(1.2f, 1.2f, 1.2f);
     const velmo::Matrix step = velmo::makeTranslation(6.8f, 0.0f, 0.0f);
     for (int k = 0; k < 4; ++k) {
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         armNodes[k] = makeArmNode(k == 0 ? velmo::multiplyMatrix(velmo::rotationY(3.1415f), grow)
                                          : velmo::multiplyMatrix(step, grow));
         if (houseBlockModel != nullptr) {
@@ -151,6 +153,7 @@ void buildArm() {
 void buildRings() {
     velmo::SceneRoot* root = houseScene->root;
     for (int i = 0; i < ringCount; ++i) {
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         velmo::DummyNode* ring = makeArmNode(velmo::rotationY(static_cast<float>(i) * ringStep));
         ring->addChild(armNodes[0]);
         root->addChild(ring);
@@ -258,6 +261,7 @@ void buildHouseScene() {
 
     // The house model lies on its back and too high: stand it up, flatten it a little in depth
     // and lower it 15 units.
+    // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
     const velmo::Matrix houseBase = velmo::multiplyMatrix(
         velmo::multiplyMatrix(scaling(1.0f, 1.0f, 0.8f), velmo::rotationX(1.5707964f)),
         velmo::makeTranslation(0.0f, -15.0f, 0.0f));

@@ -135,6 +135,7 @@ void buildSky() {
     if (skyModel == nullptr) {
         return;
     }
+    // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
     skyModel->transform = product({velmo::rotationX(1.57f), velmo::rotationY(1.57f), scaling(50.1f),
                                    velmo::makeTranslation(0.0f, -60.0f, 0.0f)});
     if (MeshInstance* sky = firstInstance(skyModel)) {
@@ -147,6 +148,7 @@ void buildSky() {
 void buildLogo() {
     logoModel = loadModel("data/quellan2.x");
     if (logoModel != nullptr) {
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         logoModel->transform =
             product({scaling(1.5f), velmo::rotationX(3.1415f),
                      velmo::makeTranslation(30.0f, 90.0f, 30.0f), logoModel->transform});
@@ -182,6 +184,7 @@ void buildYearText() {
 void buildMobile() {
     mobileModel = loadModel("data/quelmobile2.x");
     if (mobileModel != nullptr) {
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         mobileModel->transform = product(
             {velmo::makeTranslation(0.0f, 0.0f, 32.0f), velmo::rotationX(-0.5f),
              velmo::rotationY(0.7f), scaling(9.0f), velmo::makeTranslation(0.0f, -60.0f, 0.0f),
@@ -197,6 +200,7 @@ void buildMobile() {
 void buildTown() {
     townModel = loadModel("data/town.x");
     if (townModel != nullptr) {
+        // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
         townModel->transform = product({scaling(2.0f), velmo::rotationY(-0.95f),
                                         velmo::rotationX(1.2707963f), townModel->transform});
     }
@@ -354,6 +358,7 @@ void updateIntroScene(float timeStep, float t) {
     }
     for (INode* part : mobileParts) {
         if (part != nullptr) {
+            // The engine's rotationX/Y: transposed from D3DX's (engine/math/matrix.h).
             part->transform = velmo::multiplyMatrix(velmo::rotationX(0.05f), part->transform);
         }
     }

@@ -1,18 +1,9 @@
 #include "demo/main_loop.h"
 
-#include <dxerr.h>
-
 #include "demo/timeline.h"
+#include "engine/platform/log.h"
 
-namespace {
-
-void lookUp(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
-
-} // namespace
+using velmo::lookUp;
 
 float demoTimeAt(unsigned positionMs) {
     return static_cast<float>(static_cast<double>(positionMs) * static_cast<double>(0.001f));

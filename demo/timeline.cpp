@@ -2,14 +2,13 @@
 
 #include <cmath>
 
-#include <dxerr.h>
-
 #include "demo/finale_scene.h"
 #include "demo/harmonia_scene.h"
 #include "demo/house_scene.h"
 #include "demo/intro_scene.h"
 #include "demo/shared_assets.h"
 #include "demo/text_overlay.h"
+#include "engine/platform/log.h"
 #include "engine/render/screen_quad.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"
@@ -25,11 +24,7 @@ constexpr float houseStart = 52.0f;
 constexpr float harmoniaStart = 128.5f;
 constexpr float finaleStart = 155.0f;
 
-void lookUp(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
+using velmo::lookUp;
 
 } // namespace
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The long-run checks of the whole production, too slow for the test command: the run from
 # start to its end on a substituted clock, every frame rendered (FPS frames per second of demo
-# time, 15 unless given), with all fixed 50 ms updates:
+# time, 15 unless given), with all fixed 50 ms updates, by the test aid velmo_whole_run
+# (aids/whole_run.cpp):
 #   1. in the sanitizer tree (build-asan): AddressSanitizer, UndefinedBehaviorSanitizer, leak
 #      checking at exit, and the GL check that ends the run on the first OpenGL error;
 #   2. in the tree for playing (build): resident memory steady over each scene and the

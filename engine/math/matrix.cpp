@@ -42,15 +42,28 @@ Vec3 getTranslation(const Matrix& m) {
     return Vec3(m.m[3][0], m.m[3][1], m.m[3][2]);
 }
 
-Matrix& rotationX(Matrix& out, float angle) {
+namespace {
+
+// The identity turned in the plane of axes i and j: c at m[i][i] and m[j][j], s at m[i][j] and
+// -s at m[j][i]. The usual row-vector rotations are (1, 2) about X, (2, 0) about Y and (0, 1)
+// about Z.
+Matrix& planeRotation(Matrix& out, float angle, int i, int j) {
     const float c = std::cos(angle);
     const float s = std::sin(angle);
     identityMatrix(out);
-    out.m[1][1] = c;
-    out.m[1][2] = -s;
-    out.m[2][1] = s;
-    out.m[2][2] = c;
+    out.m[i][i] = c;
+    out.m[i][j] = s;
+    out.m[j][i] = -s;
+    out.m[j][j] = c;
     return out;
+}
+
+} // namespace
+
+// The engine's X and Y take the usual planes the other way round: the transposes of the usual
+// rotations (and of D3DXMatrixRotationX/Y). Z is the usual one.
+Matrix& rotationX(Matrix& out, float angle) {
+    return planeRotation(out, angle, 2, 1);
 }
 
 Matrix rotationX(float angle) {
@@ -59,14 +72,7 @@ Matrix rotationX(float angle) {
 }
 
 Matrix& rotationY(Matrix& out, float angle) {
-    const float c = std::cos(angle);
-    const float s = std::sin(angle);
-    identityMatrix(out);
-    out.m[0][0] = c;
-    out.m[0][2] = s;
-    out.m[2][0] = -s;
-    out.m[2][2] = c;
-    return out;
+    return planeRotation(out, angle, 0, 2);
 }
 
 Matrix rotationY(float angle) {
@@ -75,14 +81,7 @@ Matrix rotationY(float angle) {
 }
 
 Matrix& rotationZ(Matrix& out, float angle) {
-    const float c = std::cos(angle);
-    const float s = std::sin(angle);
-    identityMatrix(out);
-    out.m[0][0] = c;
-    out.m[0][1] = s;
-    out.m[1][0] = -s;
-    out.m[1][1] = c;
-    return out;
+    return planeRotation(out, angle, 0, 1);
 }
 
 Matrix rotationZ(float angle) {

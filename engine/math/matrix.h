@@ -4,8 +4,9 @@
 //
 // Every builder comes in two forms: one writes into a caller's matrix and returns it, the other
 // returns the matrix by value. Neither allocates. The rotations about X and Y are the engine's
-// own, the transposes of the usual row-vector rotations (and of D3DXMatrixRotationX/Y); the
-// perspective matrix keeps 1 in m[3][3], so a view-space point gets w = z + 1.
+// own, the transposes of the usual row-vector rotations (and of D3DXMatrixRotationX/Y): see
+// the rotations below. The perspective matrix keeps 1 in m[3][3], so a view-space point gets
+// w = z + 1.
 #pragma once
 
 #include <d3dx9math.h>
@@ -28,17 +29,24 @@ Matrix& setTranslation(Matrix& m, const Vec3& v);
 // (m[3][0], m[3][1], m[3][2]).
 Vec3 getTranslation(const Matrix& m);
 
-// Rotation about X: m[1][1] = c, m[1][2] = -s, m[2][1] = s, m[2][2] = c, so the row vector
-// (0, 1, 0) goes to (0, cos a, -sin a).
+// ---- Rotations: the engine's convention, NOT D3DX's (Part 1.140) ----------------------------
+// velmo::rotationX and velmo::rotationY turn the OTHER WAY from D3DXMatrixRotationX/Y: each is
+// the transpose of its D3DX namesake, that is the D3DX rotation by -angle. The scenes'
+// pictures depend on it: never swap one set for the other, and never mix them in one chain.
+// velmo::rotationZ is the same matrix as D3DXMatrixRotationZ. Call sites that use X or Y say so.
+
+// Rotation about X, transposed from D3DX's: m[1][1] = c, m[1][2] = -s, m[2][1] = s,
+// m[2][2] = c, so the row vector (0, 1, 0) goes to (0, cos a, -sin a).
 Matrix& rotationX(Matrix& out, float angle);
 Matrix rotationX(float angle);
-// Rotation about Y: m[0][0] = c, m[0][2] = s, m[2][0] = -s, m[2][2] = c, so (1, 0, 0) goes to
-// (cos a, 0, sin a).
+// Rotation about Y, transposed from D3DX's: m[0][0] = c, m[0][2] = s, m[2][0] = -s,
+// m[2][2] = c, so (1, 0, 0) goes to (cos a, 0, sin a).
 Matrix& rotationY(Matrix& out, float angle);
 Matrix rotationY(float angle);
-// Rotation about Z, the usual one: (1, 0, 0) goes to (cos a, sin a, 0).
+// Rotation about Z, the usual one (as D3DX's): (1, 0, 0) goes to (cos a, sin a, 0).
 Matrix& rotationZ(Matrix& out, float angle);
 Matrix rotationZ(float angle);
+// ----------------------------------------------------------------------------------------------
 
 // The full 4 x 4 product a * b. The output may be the same object as an operand.
 Matrix& multiplyMatrix(Matrix& out, const Matrix& a, const Matrix& b);

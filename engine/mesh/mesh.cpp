@@ -27,7 +27,7 @@ void Mesh::readBack() {
 
 void Mesh::prepareRead() {
     if (data->syncState == MeshData::kEmpty) {
-        fatalError(166);
+        fatalError(fatal::kGeometryOfEmptyMeshRead);
     } else if (data->syncState == MeshData::kGpuOnly) {
         readBack();
         data->syncState = MeshData::kBothCurrent;
@@ -98,7 +98,7 @@ void Mesh::transform(const D3DXMATRIX& m) {
 void Mesh::copyGeometryFrom(Mesh* source) {
     switch (source->data->syncState) {
     case MeshData::kEmpty:
-        fatalError(117);
+        fatalError(fatal::kGeometryCopiedFromEmptyMesh);
         return;
     case MeshData::kGpuOnly:
         // Read with this mesh's weld option; the source stays as it is.
@@ -127,7 +127,7 @@ void Mesh::refreshGeometry() {
 void Mesh::prepare() {
     switch (data->syncState) {
     case MeshData::kEmpty:
-        fatalError(202);
+        fatalError(fatal::kEmptyMeshPrepared);
         break;
     case MeshData::kCpuCurrent:
         data->geometry->computeTangents();
@@ -140,7 +140,7 @@ void Mesh::prepare() {
 void Mesh::draw() {
     switch (data->syncState) {
     case MeshData::kEmpty:
-        fatalError(141);
+        fatalError(fatal::kEmptyMeshDrawn);
         return;
     case MeshData::kCpuCurrent:
         uploadGeometry(*data->geometry, *this);

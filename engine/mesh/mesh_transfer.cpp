@@ -123,7 +123,7 @@ void uploadGeometry(const MeshGeometry& geometry, Mesh& owner) {
         for (const Vertex* v : corners) {
             auto it = numberOf.find(v);
             if (it == numberOf.end()) {
-                fatalError(320);
+                fatalError(fatal::kFaceVertexMissingAtUpload);
                 it = numberOf.emplace(v, 0u).first;
             }
             indices.push_back(it->second);

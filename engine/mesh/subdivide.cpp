@@ -123,7 +123,7 @@ void Subdivide::subdivideOnce(Mesh* source, int splitOnly, Mesh* destination) {
         }
         // A face whose edges are not among the source's edges cannot be split.
         if (!complete) {
-            fatalError(230);
+            fatalError(fatal::kFaceNotInSource);
             continue;
         }
         Vertex* g = loop[0]->clone();
@@ -166,7 +166,7 @@ void Subdivide::subdivideOnce(Mesh* source, int splitOnly, Mesh* destination) {
                 } else if (slots[1] == nullptr) {
                     slots[1] = g;
                 } else {
-                    fatalError(188);
+                    fatalError(fatal::kAdjacencyEntryFull);
                 }
             }
         }
@@ -186,7 +186,7 @@ void Subdivide::subdivideOnce(Mesh* source, int splitOnly, Mesh* destination) {
             }
             // Consecutive edges that do not meet leave no corner to build a quad at.
             if (corner == nullptr) {
-                fatalError(230);
+                fatalError(fatal::kCornerEdgesShareNoVertex);
                 continue;
             }
             outFaces->push_back(

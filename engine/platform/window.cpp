@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-#include <dxerr.h>
-
+#include "engine/platform/log.h"
 #include "engine/resources/device_state.h"
 
 namespace velmo {
@@ -86,11 +85,8 @@ void Window::createDevice(const DisplaySettings& s) {
     IDirect3DDevice9** device = &Device::instance()->state->device;
     if (FAILED(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window,
                                       D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, device))) {
-        HRESULT hr = direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window,
-                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, device);
-        if (FAILED(hr)) {
-            DXGetErrorDescriptionA(hr);
-        }
+        lookUp(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window,
+                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, device));
     }
 }
 

@@ -1,9 +1,8 @@
 #include "engine/render/mesh_instance.h"
 
-#include <dxerr.h>
-
 #include "engine/math/matrix.h"
 #include "engine/mesh/mesh.h"
+#include "engine/platform/log.h"
 #include "engine/render/shader.h"
 #include "engine/render/shader_binding.h"
 #include "engine/scene/matrix_stack.h"
@@ -48,10 +47,7 @@ void MeshInstance::renderNode(const D3DXMATRIX& parentWorld, INode* node) {
         }
         setShaderTransforms(mesh, stack);
         if (stack->shader != nullptr && stack->shader->effect != nullptr) {
-            const HRESULT hr = stack->shader->effect->CommitChanges();
-            if (FAILED(hr)) {
-                DXGetErrorDescriptionA(hr);
-            }
+            lookUp(stack->shader->effect->CommitChanges());
         }
         mesh->draw();
     }

@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include <dxerr.h>
-
+#include "engine/platform/log.h"
 #include "engine/render/shader.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/texture.h"
@@ -13,17 +12,6 @@
 #include "engine/scene/scene_root.h"
 
 namespace velmo {
-
-namespace {
-
-// A failed device or effect call is looked up as text and otherwise ignored: the frame goes on.
-void lookUp(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
-
-} // namespace
 
 TextureParticleSystem::TextureParticleSystem(int maxParticles, Texture* texture)
     : capacity(maxParticles), texture(texture) {

@@ -1,8 +1,8 @@
 #include "engine/render/post_effects.h"
 
 #include <d3dx9.h>
-#include <dxerr.h>
 
+#include "engine/platform/log.h"
 #include "engine/render/screen_quad.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/render_target.h"
@@ -10,13 +10,6 @@
 namespace velmo {
 
 namespace {
-
-// Effect and device calls go on whatever they return: the frame goes on.
-void check(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
 
 // x and y in -1..1 fill the viewport, as the full-screen quad is laid out.
 D3DXMATRIX orthographic() {
@@ -28,14 +21,14 @@ D3DXMATRIX orthographic() {
 
 // One pass of the begun effect: the quad with no texture, so the pass's shaders sample.
 void drawPass(TShader& shader, unsigned pass, float opacity) {
-    check(shader.effect->BeginPass(pass));
+    lookUp(shader.effect->BeginPass(pass));
     drawScreenQuad(nullptr, opacity, 0.0f, D3DBLEND_ONE, D3DBLEND_SRCALPHA);
-    check(shader.effect->EndPass());
+    lookUp(shader.effect->EndPass());
 }
 
 void endShader(TShader& shader) {
     if (shader.begun) {
-        check(shader.effect->End());
+        lookUp(shader.effect->End());
         shader.begun = false;
     }
 }
@@ -102,23 +95,23 @@ void BloomEffect::renderContent(float) {
     // Inside a scene the caller already began, BeginScene fails; that scene is the caller's
     // to end, so only a scene begun here is ended here.
     const HRESULT sceneBegun = device->BeginScene();
-    check(sceneBegun);
+    lookUp(sceneBegun);
     shader.begin();
 
     // Pass 0 into the intermediate target; ending it binds the effect's own target again.
     intermediate->begin(0);
-    check(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0));
+    lookUp(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0));
     drawPass(shader, 0, alpha);
     intermediate->end();
 
     // Pass 1 reads what pass 0 wrote.
     shader.setTexture("tex", intermediate);
-    check(shader.effect->CommitChanges());
+    lookUp(shader.effect->CommitChanges());
     drawPass(shader, 1, alpha);
 
     endShader(shader);
     if (SUCCEEDED(sceneBegun)) {
-        check(device->EndScene());
+        lookUp(device->EndScene());
     }
     state->returnRenderTarget(intermediate);
 }

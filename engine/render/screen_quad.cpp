@@ -1,22 +1,15 @@
 #include "engine/render/screen_quad.h"
 
 #include <d3dx9.h>
-#include <dxerr.h>
 
 #include "engine/platform/engine.h"
+#include "engine/platform/log.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/surface.h"
 
 namespace velmo {
 
 namespace {
-
-// A device call's failure is looked up as text and otherwise ignored: the frame goes on.
-void lookUp(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
 
 // The alpha byte of the opacity: clamped to 0..1, then truncated toward zero. NaN gives 0.
 DWORD opacityByte(float alpha) {

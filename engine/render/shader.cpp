@@ -2,9 +2,8 @@
 
 #include <utility>
 
-#include <dxerr.h>
-
 #include "engine/math/matrix.h"
+#include "engine/platform/log.h"
 #include "engine/resources/effect_cache.h"
 #include "engine/resources/surface.h"
 #include "engine/scene/camera.h"
@@ -12,17 +11,6 @@
 #include "engine/scene/scene_root.h"
 
 namespace velmo {
-
-namespace {
-
-// Effect calls go on whatever they return: an unknown parameter is the common case.
-void check(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
-
-} // namespace
 
 TShader::TShader(std::string fileName, const std::string& techniqueName)
     : technique(techniqueName), effect(EffectCache::instance()->get(std::move(fileName))) {}
@@ -37,7 +25,7 @@ TShader::TShader(std::string fileName, const std::string& techniqueName, Scene* 
 TShader::~TShader() {
     if (begun) {
         if (effect != nullptr) {
-            check(effect->End());
+            lookUp(effect->End());
         }
         begun = false;
     }
@@ -68,40 +56,40 @@ unsigned TShader::begin() {
     if (begun || effect == nullptr) {
         return 0;
     }
-    check(effect->SetTechnique(technique.c_str()));
+    lookUp(effect->SetTechnique(technique.c_str()));
     UINT passes = 0;
-    check(effect->Begin(&passes, 0));
+    lookUp(effect->Begin(&passes, 0));
     begun = true;
     return passes;
 }
 
 void TShader::setFloat(ParameterName name, float value) {
     if (effect != nullptr) {
-        check(effect->SetFloat(name.c_str(), value));
+        lookUp(effect->SetFloat(name.c_str(), value));
     }
 }
 
 void TShader::setFloat3(ParameterName name, const float* values) {
     if (effect != nullptr && values != nullptr) {
-        check(effect->SetFloatArray(name.c_str(), values, 3));
+        lookUp(effect->SetFloatArray(name.c_str(), values, 3));
     }
 }
 
 void TShader::setInt(ParameterName name, int value) {
     if (effect != nullptr) {
-        check(effect->SetInt(name.c_str(), value));
+        lookUp(effect->SetInt(name.c_str(), value));
     }
 }
 
 void TShader::setBool(ParameterName name, bool value) {
     if (effect != nullptr) {
-        check(effect->SetBool(name.c_str(), value ? TRUE : FALSE));
+        lookUp(effect->SetBool(name.c_str(), value ? TRUE : FALSE));
     }
 }
 
 void TShader::setVector(ParameterName name, const D3DXVECTOR4& value) {
     if (effect != nullptr) {
-        check(effect->SetVector(name.c_str(), &value));
+        lookUp(effect->SetVector(name.c_str(), &value));
     }
 }
 
@@ -111,13 +99,13 @@ void TShader::setVector3(ParameterName name, float x, float y, float z) {
 
 void TShader::setMatrix(ParameterName name, const D3DXMATRIX& value) {
     if (effect != nullptr) {
-        check(effect->SetMatrix(name.c_str(), &value));
+        lookUp(effect->SetMatrix(name.c_str(), &value));
     }
 }
 
 void TShader::setTexture(ParameterName name, ID3dSurface* surface) {
     if (effect != nullptr) {
-        check(
+        lookUp(
             effect->SetTexture(name.c_str(), surface != nullptr ? surface->getTexture() : nullptr));
     }
 }

@@ -4,9 +4,9 @@
 #include <string>
 
 #include <d3dx9.h>
-#include <dxerr.h>
 
 #include "engine/math/matrix.h"
+#include "engine/platform/log.h"
 #include "engine/render/mesh_instance.h"
 #include "engine/render/shader.h"
 #include "engine/resources/device_state.h"
@@ -22,16 +22,9 @@ namespace velmo {
 
 namespace {
 
-// Device and effect calls of a draw go on whatever they return.
-void check(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
-
 void setRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (IDirect3DDevice9* device = Device::instance()->state->device) {
-        check(device->SetRenderState(state, value));
+        lookUp(device->SetRenderState(state, value));
     }
 }
 
@@ -204,16 +197,16 @@ void beginMaterialShader(MeshInstance* instance, MatrixStack* stack) {
 
     shader->begin();
     if (shader->effect != nullptr) {
-        check(shader->effect->BeginPass(0));
+        lookUp(shader->effect->BeginPass(0));
     }
 }
 
 void endMaterialShader(MatrixStack* stack) {
     TShader* shader = stack->shader;
     if (shader != nullptr && shader->effect != nullptr) {
-        check(shader->effect->EndPass());
+        lookUp(shader->effect->EndPass());
         if (shader->begun) {
-            check(shader->effect->End());
+            lookUp(shader->effect->End());
             shader->begun = false;
         }
     }

@@ -1,7 +1,6 @@
 #include "engine/resources/effect_cache.h"
 
-#include <dxerr.h>
-
+#include "engine/platform/log.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"
 
@@ -43,7 +42,7 @@ ID3DXEffect* EffectCache::get(const std::string& name) {
         Device::instance()->state->device, file != nullptr ? file->data : nullptr,
         file != nullptr ? file->size : 0, nullptr, nullptr, 0, nullptr, &effect, nullptr);
     if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
+        lookUp(hr);
         effect = nullptr;
     }
     if (entry == nullptr) {

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include <dxerr.h>
-
 #include "engine/platform/engine.h"
 #include "engine/platform/log.h"
 #include "engine/resources/device_state.h"
@@ -36,7 +34,7 @@ RenderTarget::~RenderTarget() {
 
 void RenderTarget::create(uint32_t w, uint32_t h, D3DFORMAT f) {
     if (texture != nullptr || surface != nullptr) {
-        fatalError(52);
+        fatalError(fatal::kRenderTargetCreatedTwice);
         return;
     }
     width = w;
@@ -49,26 +47,23 @@ void RenderTarget::create(uint32_t w, uint32_t h, D3DFORMAT f) {
     HRESULT hr = d->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
                                   &texture, nullptr);
     if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
+        lookUp(hr);
         return;
     }
     texture->GetSurfaceLevel(0, &surface);
     if (depthSurface == nullptr) {
-        hr = d->CreateDepthStencilSurface(width, height, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, TRUE,
-                                          &depthSurface, nullptr);
-        if (FAILED(hr)) {
-            DXGetErrorDescriptionA(hr);
-        }
+        lookUp(d->CreateDepthStencilSurface(width, height, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0,
+                                            TRUE, &depthSurface, nullptr));
     }
 }
 
 void RenderTarget::begin(uint32_t i) {
     if (surface == nullptr) {
-        fatalError(113);
+        fatalError(fatal::kRenderTargetBegunBeforeCreated);
         return;
     }
     if (active) {
-        fatalError(118);
+        fatalError(fatal::kRenderTargetBegunWhileActive);
     }
     active = true;
     index = i;
@@ -92,7 +87,7 @@ void RenderTarget::begin(uint32_t i) {
 
 void RenderTarget::end() {
     if (!active) {
-        fatalError(160);
+        fatalError(fatal::kRenderTargetEndedWhileInactive);
         return;
     }
     active = false;

@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-#include <dxerr.h>
-
+#include "engine/platform/log.h"
 #include "engine/resources/device_state.h"
 
 namespace velmo {
@@ -35,11 +34,8 @@ void BufferRenderable::draw(float t) {
     }
     renderTarget->begin(0);
     if (state->device != nullptr) {
-        const HRESULT hr = state->device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
-                                                0x00000000, 1.0f, 0);
-        if (FAILED(hr)) {
-            DXGetErrorDescriptionA(hr);
-        }
+        lookUp(state->device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000,
+                                    1.0f, 0));
     }
     renderContent(t);
     renderTarget->end();

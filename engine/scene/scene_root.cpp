@@ -2,9 +2,8 @@
 
 #include <cmath>
 
-#include <dxerr.h>
-
 #include "engine/math/matrix.h"
+#include "engine/platform/log.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/render_target.h"
 #include "engine/scene/camera.h"
@@ -19,17 +18,9 @@ IDirect3DDevice9* device() {
     return Device::instance()->state->device;
 }
 
-// Device calls of the render path go on whatever they return; the code's description is
-// looked up and dropped.
-void check(HRESULT hr) {
-    if (FAILED(hr)) {
-        DXGetErrorDescriptionA(hr);
-    }
-}
-
 void clearCurrentTarget(D3DCOLOR color) {
     if (device() != nullptr) {
-        check(device()->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, color, 1.0f, 0));
+        lookUp(device()->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, color, 1.0f, 0));
     }
 }
 
@@ -97,11 +88,11 @@ void SceneRoot::render(float t) {
     clearCurrentTarget(0x00000000);
 
     if (device() != nullptr) {
-        check(device()->BeginScene());
+        lookUp(device()->BeginScene());
     }
     renderNodes(identityMatrix(), this, 0);
     if (device() != nullptr) {
-        check(device()->EndScene());
+        lookUp(device()->EndScene());
     }
 }
 

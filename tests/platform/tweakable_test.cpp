@@ -1,6 +1,8 @@
+#include <iterator>
 #include <ostream>
 #include <string>
 
+#include <d3d9.h>
 #include <gtest/gtest.h>
 
 #include "engine/platform/log.h"
@@ -52,6 +54,47 @@ TEST(Log, CloseWithoutAStreamPrintsNothing) {
     velmo::closeLog();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+}
+
+// The check sites' numbers are the ones Part 1.106 gives; two checks of the subdivision share 230.
+TEST(FatalError, SiteNumbersAreThoseOfTheParts) {
+    using namespace velmo::fatal;
+    const int numbers[] = {kRenderTargetCreatedTwice,    kRenderTargetBegunBeforeCreated,
+                           kRenderTargetBegunWhileActive, kRenderTargetEndedWhileInactive,
+                           kGeometryCopiedFromEmptyMesh,  kEmptyMeshDrawn,
+                           kGeometryOfEmptyMeshRead,      kEmptyMeshPrepared,
+                           kAdjacencyEntryFull,           kCornerEdgesShareNoVertex,
+                           kFaceNotInSource,              kFaceVertexMissingAtUpload};
+    const int expected[] = {52, 113, 118, 160, 117, 141, 166, 202, 188, 230, 230, 320};
+    for (size_t i = 0; i < std::size(numbers); ++i) {
+        EXPECT_EQ(numbers[i], expected[i]) << i;
+    }
+}
+
+// A failed result is looked up and dropped; only the test builds write it to standard error,
+// once for each place of the call and code, naming the place and the text. A success is
+// silent in every build.
+TEST(LookUp, AFailedCallShowsInTheTestBuildsOnly) {
+    ::testing::internal::CaptureStderr();
+    velmo::lookUp(S_OK);
+    for (int i = 0; i < 3; ++i) {
+        velmo::lookUp(D3DERR_INVALIDCALL); // one place, one code: reported once
+    }
+    velmo::lookUp(E_OUTOFMEMORY);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+#ifdef VELMO_LOG_FAILED_CALLS
+    size_t lines = 0;
+    for (char c : errors) {
+        lines += c == '\n';
+    }
+    EXPECT_EQ(lines, 2u) << errors;
+    EXPECT_NE(errors.find("tweakable_test.cpp:"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("The method call is invalid"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("0x8876086C"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Not enough memory"), std::string::npos) << errors;
+#else
+    EXPECT_EQ(errors, "");
+#endif
 }
 
 } // namespace

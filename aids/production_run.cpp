@@ -1,6 +1,5 @@
 #include "production_run.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,12 +9,6 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
-#include "demo/house_scene.h"
-#include "demo/intro_scene.h"
-#include "demo/timeline.h"
-#include "engine/resources/device_state.h"
-#include "engine/resources/effect_cache.h"
-
 namespace {
 
 // The clock starts here rather than at 0, as a real wall clock would.
@@ -24,8 +17,7 @@ constexpr DWORD clockOrigin = 1000;
 } // namespace
 
 ProductionRun::ProductionRun(unsigned width, unsigned height, bool vsync,
-                             port::testing::MessageBoxHandler boxes)
-    : firstRow(SpectrumData::binsPerRow, 0.0f) {
+                             port::testing::MessageBoxHandler boxes) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     // No audio device: the music position then follows the substituted clock alone.
     setenv("SDL_AUDIODRIVER", "none", 1);
@@ -39,68 +31,52 @@ ProductionRun::ProductionRun(unsigned width, unsigned height, bool vsync,
     }
     port::testing::setMessageBoxHandler(std::move(boxes));
 
+    // The program's own start-up, with the chosen size in place of the start-up window's.
     engine = new velmo::Engine;
-    velmo::DisplaySettings settings{640, 480, 32, false, "velmo 08", 4.0f / 3.0f};
-    configureDisplaySettings(settings);
+    velmo::DisplaySettings& settings = engine->window->settings;
+    setDisplayDefaults(settings);
     settings.width = width;
     settings.height = height;
-    if (!engine->init(settings)) {
+    if (!startProduction(*engine, production)) {
         failure = "no window or device";
         return;
     }
-    device = velmo::Device::instance()->state->device;
+    started = true;
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
-
-    FMOD_System_Create(&system);
-    system->init(1, FMOD_INIT_NORMAL, nullptr);
-    system->createStream("data/corvena (short version) 192kbps.mp3", FMOD_2D | FMOD_SOFTWARE,
-                         nullptr, &stream);
-
-    currentSpectrumRow = firstRow.data();
-    loadStart = std::chrono::steady_clock::now();
-    loadDemo();
-    loadTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count();
-    spectrum = SpectrumData::load("data/mirel.vek");
-
-    system->playSound(FMOD_CHANNEL_FREE, stream, false, &music);
-    if (music == nullptr) {
+    if (production.music == nullptr) {
         failure = "the music does not play: the demo time stays 0";
     }
-    clock.start = clock.previousFrame = now;
 }
 
 ProductionRun::~ProductionRun() {
     port::testing::setClock({});
     port::testing::setMessageBoxHandler({});
-    if (device != nullptr) {
-        // The program's own shutdown.
-        freeHouseScene();
-        freeIntroScene();
-        delete velmo::EffectCache::single;
-        velmo::EffectCache::single = nullptr;
-        velmo::Device::instance()->state->releaseAll();
+    if (started) {
+        // The program's own shutdown; it deletes the engine.
+        shutDownProduction(engine);
+    } else {
+        delete engine;
     }
-    delete engine;
     // The program leaves the sound library to process exit; a test aid ends it, so that a leak
     // check sees only what the production itself loses. The system goes first: its audio
     // device reads the stream until it closes.
-    if (system != nullptr) {
-        system->release();
+    if (production.system != nullptr) {
+        production.system->release();
     }
-    if (stream != nullptr) {
-        stream->release();
+    if (production.stream != nullptr) {
+        production.stream->release();
     }
 }
 
 void ProductionRun::skipTo(unsigned ms) {
     now = clockOrigin + ms;
-    clock.previousFrame = now;
-    clock.accumulator = 0;
+    production.clock.previousFrame = now;
+    production.clock.accumulator = 0;
 }
 
 FrameReport ProductionRun::frameAt(unsigned ms) {
     now = clockOrigin + ms;
-    return runFrame(*engine->window, device, music, clock, spectrum);
+    return runProductionFrame(*engine, production);
 }
 
 bool ProductionRun::over() const {
@@ -111,6 +87,7 @@ std::vector<unsigned char> ProductionRun::backBufferRgb(unsigned& width, unsigne
     width = height = 0;
     // Between frames the main target is the back buffer again: every render target that a
     // frame begins it also ends.
+    IDirect3DDevice9* device = production.device;
     IDirect3DSurface9* back = nullptr;
     if (device == nullptr || FAILED(device->GetRenderTarget(0, &back))) {
         return {};

@@ -1,26 +1,25 @@
-// The real production, run on a substituted clock for pictures and timings: the main window
-// and device at a chosen size, the music stream with no audio device (so its position follows
-// the clock), loadDemo, and then frames through the main loop's own runFrame at demo times the
-// caller chooses. The fixed 50 ms updates follow from the clock steps, so the same steps give
-// the same frames on every run.
+// The real production, run on a substituted clock for pictures and timings: the program's own
+// start-up and shutdown (demo/production.h) at a chosen size in place of the start-up window's,
+// with the clock, the sound device (none, so the music position follows the clock) and the
+// message boxes substituted through the port's test hooks, and then frames through the main
+// loop's own runFrame at demo times the caller chooses. The fixed 50 ms updates follow from
+// the clock steps, so the same steps give the same frames on every run.
 #pragma once
 
 #include <chrono>
 #include <string>
 #include <vector>
 
-#include <fmod.hpp>
 #include <port_testing.h>
 
-#include "demo/main_loop.h"
-#include "demo/spectrum.h"
+#include "demo/production.h"
 #include "engine/platform/engine.h"
 
 class ProductionRun {
 public:
-    // Sets the offscreen video driver unless one is chosen, opens the window and device at
-    // width x height (vsync off when asked), starts the music and loads the demo. Message
-    // boxes go to `boxes`, or else to standard error, instead of waiting for a user.
+    // Sets the offscreen video driver unless one is chosen and runs the program's start-up with
+    // the window and device at width x height (vsync as asked from the first frame on).
+    // Message boxes go to `boxes`, or else to standard error, instead of waiting for a user.
     ProductionRun(unsigned width, unsigned height, bool vsync,
                   port::testing::MessageBoxHandler boxes = {});
     ~ProductionRun();
@@ -28,13 +27,13 @@ public:
     ProductionRun& operator=(const ProductionRun&) = delete;
 
     // Whether the device exists and the music plays (without music the demo time stays 0).
-    bool ready() const { return device != nullptr; }
-    bool musicPlays() const { return music != nullptr; }
+    bool ready() const { return started; }
+    bool musicPlays() const { return production.music != nullptr; }
     const std::string& problem() const { return failure; }
 
     // Wall-clock seconds that loadDemo took, and when it started.
-    double loadSeconds() const { return loadTime; }
-    std::chrono::steady_clock::time_point loadStarted() const { return loadStart; }
+    double loadSeconds() const { return production.loadSeconds; }
+    std::chrono::steady_clock::time_point loadStarted() const { return production.loadStart; }
 
     // Continues from demo time ms without catching up: the next frame runs no update for the
     // time skipped. The first frame of a run starts at 0 unless this moves it.
@@ -52,16 +51,9 @@ public:
 private:
     DWORD now = 0;
     velmo::Engine* engine = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    FMOD::System* system = nullptr;
-    FMOD::Sound* stream = nullptr;
-    FMOD::Channel* music = nullptr;
-    SpectrumData spectrum;
-    LoopClock clock;
-    double loadTime = 0.0;
-    std::chrono::steady_clock::time_point loadStart;
+    Production production;
+    bool started = false;
     std::string failure;
-    std::vector<float> firstRow;
 };
 
 // Parses "WxH" into width and height; false when it is not two positive numbers.

@@ -52,6 +52,8 @@ struct Cell {
 
 using velmo::makeTranslation;
 using velmo::multiplyMatrix;
+// The engine's rotationX/Y, transposed from D3DX's (engine/math/matrix.h), as the scenes use
+// them: every rotationX and rotationY below is the engine's.
 using velmo::rotationX;
 using velmo::rotationY;
 
@@ -61,7 +63,8 @@ velmo::Matrix scaling(float x, float y, float z) {
     return m;
 }
 
-// The scenes' placements of their models (A, B, ...: A acts first).
+// The scenes' placements of their models (A, B, ...: A acts first), with the engine's
+// rotationX/Y (transposed from D3DX's).
 velmo::Matrix chain(std::initializer_list<velmo::Matrix> steps) {
     velmo::Matrix m = velmo::identityMatrix();
     for (const velmo::Matrix& step : steps) {

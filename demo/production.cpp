@@ -1,0 +1,85 @@
+#include "demo/production.h"
+
+#include <windows.h>
+
+#include "demo/house_scene.h"
+#include "demo/intro_scene.h"
+#include "demo/timeline.h"
+#include "engine/platform/log.h"
+#include "engine/platform/tweakable.h"
+#include "engine/resources/device_state.h"
+#include "engine/resources/effect_cache.h"
+
+namespace {
+
+// Start-up step 11: the demo's tweakable values, in the order of Part 2.101's table. Nothing
+// reads them back; they live until the process ends.
+void registerTweakables() {
+    const struct {
+        const char* name;
+        float value;
+    } values[] = {{"EfEx::dist", 0.06f}, {"EfEx::h", 0.17f},   {"font x-pos", 0.5f},
+                  {"int", 0.1f},         {"pow", 0.04f},       {"range", 0.88f},
+                  {"pos_x", 0.5f},       {"pos_z", 0.5f}};
+    auto& tweakables = velmo::Device::instance()->state->tweakables;
+    for (const auto& v : values) {
+        tweakables.push_back(new velmo::DData<float>(v.name, v.value));
+    }
+}
+
+} // namespace
+
+void setDisplayDefaults(velmo::DisplaySettings& settings) {
+    settings.aspectRatio = 4.0f / 3.0f;
+    settings.width = 640;
+    settings.height = 480;
+    settings.bitsPerPixel = 32;
+    settings.fullscreen = false;
+    settings.title = "velmo 08";
+    configureDisplaySettings(settings);
+}
+
+bool startProduction(velmo::Engine& engine, Production& production) {
+    velmo::Window& window = *engine.window;
+    if (!engine.init(window.settings)) {
+        return false;
+    }
+
+    // The sound library; every result is ignored.
+    FMOD_System_Create(&production.system);
+    production.system->init(1, FMOD_INIT_NORMAL, nullptr);
+    production.system->createStream("data/corvena (short version) 192kbps.mp3",
+                                    FMOD_2D | FMOD_SOFTWARE, nullptr, &production.stream);
+
+    currentSpectrumRow = production.firstSpectrumRow;
+    production.loadStart = std::chrono::steady_clock::now();
+    loadDemo();
+    production.loadSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - production.loadStart)
+            .count();
+    production.device = velmo::Device::instance()->state->device;
+    production.spectrum = SpectrumData::load("data/mirel.vek");
+    registerTweakables();
+
+    production.system->playSound(FMOD_CHANNEL_FREE, production.stream, false, &production.music);
+    production.clock = LoopClock{};
+    production.clock.start = production.clock.previousFrame = timeGetTime();
+    return true;
+}
+
+FrameReport runProductionFrame(velmo::Engine& engine, Production& production) {
+    return runFrame(*engine.window, production.device, production.music, production.clock,
+                    production.spectrum);
+}
+
+void shutDownProduction(velmo::Engine* engine) {
+    RemoveFontResourceA("data/CHOPS___.TTF");
+    RemoveFontResourceA("data/Shadowed Black Wide.ttf");
+    freeHouseScene();
+    freeIntroScene();
+    delete velmo::EffectCache::single;
+    velmo::EffectCache::single = nullptr;
+    velmo::Device::instance()->state->releaseAll();
+    delete engine;
+    velmo::closeLog();
+}

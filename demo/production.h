@@ -1,0 +1,52 @@
+// The production's start-up after the start-up window and its shutdown (Part 2.101): the one
+// sequence that WinMain and the test aids (aids/production_run) both go through. The aids
+// substitute only the clock, the sound device and the message boxes, through the port's test
+// hooks, before they call it; the start-up window's choice is the size they pass in the
+// window's settings.
+#pragma once
+
+#include <chrono>
+
+#include <d3d9.h>
+#include <fmod.hpp>
+
+#include "demo/main_loop.h"
+#include "demo/spectrum.h"
+#include "engine/platform/display_settings.h"
+#include "engine/platform/engine.h"
+
+// What the run holds from start-up to shutdown. The program keeps it until the process ends;
+// the shutdown frees none of it (the sound-library objects are left to process exit).
+struct Production {
+    FMOD::System* system = nullptr;
+    FMOD::Sound* stream = nullptr;
+    // Null when the music does not play (the demo time then stays 0).
+    FMOD::Channel* music = nullptr;
+    SpectrumData spectrum;
+    // Where currentSpectrumRow points until the first frame picks a row; nothing reads it.
+    float firstSpectrumRow[SpectrumData::binsPerRow] = {};
+    IDirect3DDevice9* device = nullptr;
+    LoopClock clock;
+    // When loadDemo started and how long it took on the wall clock: the aids report these,
+    // the program does not read them.
+    std::chrono::steady_clock::time_point loadStart;
+    double loadSeconds = 0.0;
+};
+
+// Start-up steps 2 and 3: the engine's defaults (4/3, 640 x 480, 32 bits, windowed,
+// "velmo 08"), then the demo's own (configureDisplaySettings).
+void setDisplayDefaults(velmo::DisplaySettings& settings);
+
+// Start-up steps 5 to 13: the main window and the device with the window's settings (false,
+// with nothing more made, when either is missing), the music stream, the first spectrum row,
+// loadDemo, the spectrum file, the eight tweakable values, the music starts and the loop
+// clock starts.
+bool startProduction(velmo::Engine& engine, Production& production);
+
+// One frame of the main loop (runFrame) with what the start-up made.
+FrameReport runProductionFrame(velmo::Engine& engine, Production& production);
+
+// Shutdown steps 1 to 7, after the last frame: the program's fonts, the house and intro
+// scenes, the effect cache, every tracked device object and the device, the window and the
+// engine (deleted), the log. What the production holds is left as it is.
+void shutDownProduction(velmo::Engine* engine);
