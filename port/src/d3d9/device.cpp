@@ -233,6 +233,12 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
         glState().stencilMask(0xFF);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
+    uint64_t surfaces = (mask & (GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT)) != 0 ? 1 : 0;
+    if (mask & GL_COLOR_BUFFER_BIT) {
+        for (const Surface* target : renderTargets) {
+            surfaces += target != nullptr ? 1 : 0;
+        }
+    }
     // A clear covers the viewport, or the given rectangles inside it.
     const auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
         const LONG vx1 = static_cast<LONG>(viewport.X), vy1 = static_cast<LONG>(viewport.Y);
@@ -243,6 +249,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
         if (x2 > x1 && y2 > y1) {
             glScissor(x1, y1, x2 - x1, y2 - y1);
             glClear(mask);
+            stats.clearedPixels += uint64_t(x2 - x1) * uint64_t(y2 - y1) * surfaces;
         }
     };
     if (count == 0) {
@@ -290,6 +297,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     glState().colorMask(15);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
+    stats.clearedPixels += uint64_t(std::max(dw, 0)) * uint64_t(std::max(dh, 0));
     glBlitFramebuffer(0, 0, static_cast<GLint>(params.BackBufferWidth),
                       static_cast<GLint>(params.BackBufferHeight), 0, dh, dw, 0,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
@@ -324,6 +332,16 @@ unsigned port::testing::presentCount(IDirect3DDevice9* device) {
 
 DWORD port::testing::deviceBehaviorFlags(IDirect3DDevice9* device) {
     return static_cast<port::d3d9::Device*>(device)->behaviorFlags();
+}
+
+port::testing::DrawStats port::d3d9::Device::drawStats() const {
+    port::testing::DrawStats counted = stats;
+    counted.framebufferChanges = pipeline.glState().framebufferChanges();
+    return counted;
+}
+
+port::testing::DrawStats port::testing::drawStats(IDirect3DDevice9* device) {
+    return static_cast<port::d3d9::Device*>(device)->drawStats();
 }
 
 unsigned port::testing::samplerParameterCalls(IDirect3DDevice9* device) {

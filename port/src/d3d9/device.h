@@ -16,6 +16,7 @@
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
+#include <port_testing.h>
 
 #include "d3d9/framebuffer_cache.h"
 #include "d3d9/pipeline.h"
@@ -105,6 +106,7 @@ public:
     void forgetSurface(const Surface* surface);
 
     unsigned presentCount() const { return presents; }
+    port::testing::DrawStats drawStats() const;
     DWORD behaviorFlags() const { return flags; }
     const D3DPRESENT_PARAMETERS& presentParameters() const { return params; }
 
@@ -157,6 +159,10 @@ private:
     // Binds the targets and applies the drawing state for a draw from `buffer`; false when
     // there is nothing to draw with.
     bool prepareDraw(GLuint buffer, GLintptr offset, UINT stride);
+    // Counts a draw of `triangles` into the bound targets.
+    void countDraw(uint64_t triangles);
+
+    port::testing::DrawStats stats; // framebuffer changes are counted by the GL state
 
     // Textures (holding references), sampler and stage states, transforms and the GL objects
     // of drawing. Declared last: it lets go of its textures after the device's body has run.

@@ -36,6 +36,14 @@ bool Device::prepareDraw(GLuint buffer, GLintptr offset, UINT stride) {
     return pipeline.prepare(renderStates, vertexFormat, buffer, offset, stride);
 }
 
+void Device::countDraw(uint64_t triangles) {
+    ++stats.draws;
+    stats.triangles += triangles;
+    for (const Surface* target : renderTargets) {
+        stats.targetsWritten += target != nullptr ? 1 : 0;
+    }
+}
+
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
     if (type != D3DPT_TRIANGLELIST || !makeCurrent()) {
         return D3DERR_INVALIDCALL;
@@ -56,6 +64,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
                          UINT(streamOffset + (startVertex + vertices) * streamStride));
     if (prepareDraw(streamSource->glName(), streamOffset, streamStride)) {
         glDrawArrays(GL_TRIANGLES, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
+        countDraw(primitiveCount);
     }
     return D3D_OK;
 }
@@ -87,6 +96,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
         glDrawElementsBaseVertex(
             GL_TRIANGLES, static_cast<GLsizei>(indices), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
             reinterpret_cast<const void*>(startIndex * indexSize), baseVertexIndex);
+        countDraw(primitiveCount);
     }
     return D3D_OK;
 }
@@ -109,6 +119,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
         pipeline.upload(vertexData, static_cast<GLsizeiptr>(vertices * vertexStride));
     if (prepareDraw(scratch, 0, vertexStride)) {
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices));
+        countDraw(primitiveCount);
     }
     // As in Direct3D, a draw from user memory leaves stream 0 unbound.
     SetStreamSource(0, nullptr, 0, 0);

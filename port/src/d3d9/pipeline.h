@@ -58,6 +58,7 @@ public:
 
     // The GL state last sent; code that changes GL state past it tells it here.
     GlState& glState() { return gl; }
+    const GlState& glState() const { return gl; }
     // How many sampler parameters have been sent to GL (a test observes that unchanged
     // sampler states are not sent again).
     unsigned samplerParameterCalls() const { return samplerCalls; }
