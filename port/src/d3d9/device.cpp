@@ -210,6 +210,33 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
     if ((count != 0 && rects == nullptr) || !makeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    // Depth and stencil exist only where a depth surface is bound.
+    if (depthStencil == nullptr) {
+        clearFlags &= ~DWORD(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
+    }
+    // A clear of whole surfaces waits for their next use, so that it is sent in the
+    // framebuffer that draws into them, or not at all when another clear comes first.
+    if (count == 0 && clearCoversTargets()) {
+        if (clearFlags & D3DCLEAR_TARGET) {
+            for (Surface* target : renderTargets) {
+                if (target != nullptr) {
+                    target->pendingClear.color = true;
+                    target->pendingClear.rgba = {
+                        ((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f,
+                        (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f};
+                }
+            }
+        }
+        if (clearFlags & D3DCLEAR_ZBUFFER) {
+            depthStencil->pendingClear.depth = true;
+            depthStencil->pendingClear.z = std::clamp(z, 0.0f, 1.0f);
+        }
+        if (clearFlags & D3DCLEAR_STENCIL) {
+            depthStencil->pendingClear.stencil = true;
+            depthStencil->pendingClear.stencilValue = static_cast<GLint>(stencil & 0xff);
+        }
+        return D3D_OK;
+    }
     bindRenderTargets();
     glEnable(GL_SCISSOR_TEST);
     GLbitfield mask = 0;
@@ -218,10 +245,6 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
                      (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f);
         glState().colorMask(15);
         mask |= GL_COLOR_BUFFER_BIT;
-    }
-    // Depth and stencil exist only where a depth surface is bound.
-    if (depthStencil == nullptr) {
-        clearFlags &= ~DWORD(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
     }
     if (clearFlags & D3DCLEAR_ZBUFFER) {
         glClearDepth(std::clamp(z, 0.0f, 1.0f));
@@ -289,6 +312,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     }
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(window.get(), &dw, &dh);
+    sendClear(backBuffer);
     Attachments source;
     source.colors[0] = backBuffer;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers.get(source));
@@ -302,7 +326,6 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
                       static_cast<GLint>(params.BackBufferHeight), 0, dh, dw, 0,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
     SDL_GL_SwapWindow(window.get());
-    bindRenderTargets();
     ++presents;
     port::trace("present %u", presents);
     return D3D_OK;

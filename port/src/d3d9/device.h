@@ -98,8 +98,12 @@ public:
     // Makes the device's GL context current; false once it is gone. Every port call that
     // touches GL starts here, which is where test builds note the call for their GL check.
     bool makeCurrent(const std::source_location& call = std::source_location::current());
-    // Binds the framebuffer of the bound render targets and depth surface for drawing.
+    // Binds the framebuffer of the bound render targets and depth surface for drawing, and
+    // sends there the clears waiting on them.
     void bindRenderTargets();
+    // Sends the clear waiting on a surface, if any, in a framebuffer of its own; before the
+    // surface is read or sampled.
+    void sendClear(Surface* surface);
     // Bookkeeping of the objects made through the device.
     void adopt(DeviceChild* child) { children.insert(child); }
     void forget(DeviceChild* child) { children.erase(child); }
@@ -114,6 +118,14 @@ private:
     Device() = default;
     ~Device() override;
     void applyViewport();
+    // Whether a clear of the viewport covers every surface of the bound framebuffer, all of
+    // one size, so that it can wait for the surfaces' next use.
+    bool clearCoversTargets() const;
+    // Sends the clears waiting on the surfaces of the bound framebuffer into it.
+    void sendBoundClears();
+    // Sends a surface's waiting clear into the bound framebuffer, where it is attached at
+    // colour index `index` (a depth-stencil surface at the depth-stencil attachment).
+    void sendClear(Surface& surface, GLint index);
     // Whether a surface given by the program was made by this device, and is of a kind.
     Surface* ownSurface(IDirect3DSurface9* surface) const;
 

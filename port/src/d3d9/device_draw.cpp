@@ -2,6 +2,8 @@
 // the render targets and has the pipeline apply everything before the GL draw.
 #include "d3d9/buffers.h"
 #include "d3d9/device.h"
+#include "d3d9/surface.h"
+#include "d3d9/texture.h"
 
 namespace port::d3d9 {
 
@@ -31,6 +33,13 @@ HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
 }
 
 bool Device::prepareDraw(GLuint buffer, GLintptr offset, UINT stride) {
+    for (DWORD stage = 0; stage < kTextureStages; ++stage) {
+        if (const auto* texture = static_cast<const Texture*>(pipeline.texture(stage))) {
+            for (UINT i = 0; i < texture->levelCount(); ++i) {
+                sendClear(texture->level(i));
+            }
+        }
+    }
     bindRenderTargets();
     applyViewport();
     return pipeline.prepare(renderStates, vertexFormat, buffer, offset, stride);

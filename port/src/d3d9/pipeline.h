@@ -36,6 +36,8 @@ public:
     // Each answers D3DERR_INVALIDCALL for a stage, sampler or state out of range.
     HRESULT setTexture(DWORD stage, IDirect3DBaseTexture9* texture, const Device* device);
     HRESULT getTexture(DWORD stage, IDirect3DBaseTexture9** texture) const;
+    // The texture of a stage (below kTextureStages), without a reference.
+    IDirect3DBaseTexture9* texture(DWORD stage) const { return textures[stage]; }
     HRESULT setSamplerState(DWORD sampler, DWORD type, DWORD value);
     HRESULT getSamplerState(DWORD sampler, DWORD type, DWORD* value) const;
     HRESULT setStageState(DWORD stage, DWORD type, DWORD value);
