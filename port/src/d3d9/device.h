@@ -158,12 +158,10 @@ private:
 
     // ---- Drawing state (device_draw.cpp, pipeline.cpp) ----
 public:
-    // The program of the effect pass being drawn, or 0 outside any pass: the effects set it at
-    // BeginPass and clear it at EndPass; draws outside a pass use the fixed-function emulation.
-    void setPassProgram(GLuint program) { pipeline.setPassProgram(program); }
-    GLuint passProgram() const { return pipeline.currentPassProgram(); }
-    // The GL state the device last sent: objects that bind or delete GL objects of their own
-    // keep it true through this.
+    // How the effects bind their programs: the only part of the device's GL state they see.
+    ProgramBinding& programBinding() { return pipeline.programBinding(); }
+    // The GL state the device last sent: the device's own objects that bind or delete GL
+    // objects keep it true through this.
     GlState& glState() { return pipeline.glState(); }
     unsigned samplerParameterCalls() const { return pipeline.samplerParameterCalls(); }
 

@@ -14,6 +14,7 @@
 
 #include "d3d9/fixed_function.h"
 #include "d3d9/gl_state.h"
+#include "d3d9/program_binding.h"
 
 namespace port::d3d9 {
 
@@ -45,8 +46,7 @@ public:
     HRESULT setTransform(DWORD state, const D3DMATRIX* matrix);
     HRESULT getTransform(DWORD state, D3DMATRIX* matrix) const;
 
-    void setPassProgram(GLuint program) { passProgram = program; }
-    GLuint currentPassProgram() const { return passProgram; }
+    ProgramBinding& programBinding() { return programs; }
 
     // With the device's context current and its targets bound: applies the render states,
     // samplers and textures, binds the program and lays the vertex format `fvf` over
@@ -81,7 +81,6 @@ private:
     std::array<std::array<DWORD, kTextureStageStateCount>, kTextureStages> stageStates;
     // View, projection, texture 0-7 (slots 0 to 23 by state), world matrices 0-255 (from 24).
     std::array<D3DMATRIX, 24 + 256> transforms;
-    GLuint passProgram = 0;
 
     bool glReady = false;
     GLuint vertexArray = 0;
@@ -91,6 +90,7 @@ private:
     std::array<GLuint, kTextureStages> samplers = {};
     FixedFunction fixedFunction;
     GlState gl;
+    ProgramBinding programs{gl};
 };
 
 } // namespace port::d3d9
