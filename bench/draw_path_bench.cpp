@@ -6,7 +6,9 @@
 // - the particle system at 150 000 live sprites, large and small, and at the harmonia scene's
 //   real load of about 8 000 live sprites of its sizes in a 150 000-slot system;
 // - the cost of one small mesh's draw through the engine's mesh-instance path, through the
-//   effect alone, and through raw GL with the same program, in the same run.
+//   effect alone, and through raw GL with the same program, in the same run;
+// - the floor under the finale-like frame: the same geometry, program, lights, textures,
+//   targets and stages, with the links sent as raw GL draws, in the same run as the frame.
 // The finale's stages are also timed one by one, to show which holds the frame.
 // Frame cases report the median and 99th percentile of the wall time per frame and the main
 // thread's CPU time per frame (the steadier figure on a shared machine); the per-draw case
@@ -184,6 +186,50 @@ private:
     std::vector<double> cpus;
 };
 
+// The links' buffers as GL objects of our own, laid out as the device lays out the mesh's
+// 64-byte vertex (position, normal, texture sets 0 and 1, tangent, binormal), and the
+// locations of the seven matrices in the solid-object program.
+struct RawMesh {
+    RawMesh(velmo::MeshBuffers& buffers) : indices(GLsizei(buffers.indexCount)) {
+        void* vertexBytes = nullptr;
+        void* indexBytes = nullptr;
+        buffers.vertexBuffer->Lock(0, 0, &vertexBytes, D3DLOCK_READONLY);
+        buffers.indexBuffer->Lock(0, 0, &indexBytes, D3DLOCK_READONLY);
+        GLint deviceArray = 0;
+        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &deviceArray);
+        glGenVertexArrays(1, &array);
+        glGenBuffers(2, names);
+        glBindVertexArray(array);
+        glBindBuffer(GL_ARRAY_BUFFER, names[0]);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(buffers.vertexCount) * buffers.stride, vertexBytes,
+                     GL_STATIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, names[1]);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(buffers.indexCount) * 4, indexBytes,
+                     GL_STATIC_DRAW);
+        buffers.vertexBuffer->Unlock();
+        buffers.indexBuffer->Unlock();
+        const GLint sizes[6] = {3, 3, 2, 2, 3, 3};
+        uintptr_t offset = 0;
+        for (GLuint slot = 0; slot < 6; ++slot) {
+            glEnableVertexAttribArray(slot);
+            glVertexAttribPointer(slot, sizes[slot], GL_FLOAT, GL_FALSE, buffers.stride,
+                                  reinterpret_cast<const void*>(offset));
+            offset += uintptr_t(sizes[slot]) * 4;
+        }
+        glBindVertexArray(GLuint(deviceArray));
+    }
+    ~RawMesh() {
+        glDeleteBuffers(2, names);
+        glDeleteVertexArrays(1, &array);
+    }
+    RawMesh(const RawMesh&) = delete;
+    RawMesh& operator=(const RawMesh&) = delete;
+
+    GLuint array = 0;
+    GLuint names[2] = {};
+    GLsizei indices = 0;
+};
+
 // The finale-like scene: links on a slowly turning ring of rings inside the room, ten lights.
 struct FinaleScene {
     FinaleScene() {
@@ -262,8 +308,91 @@ struct FinaleScene {
         stage(4);
     }
 
+    // The frame's floor: the scene's clears as its root makes them, the room and the first
+    // link through the engine (which binds the four targets, the program, the lights and the
+    // textures), the other links as raw GL draws into that state (their seven matrices and the
+    // draw, nothing else), then the same stages as frame().
+    void floorFrame(IDirect3DDevice9* device, float t, RawMesh& raw) {
+        // The links' matrices one frame step before, for their motion.
+        place(t - kFrameStep);
+        previous.resize(links.size());
+        for (size_t i = 0; i < links.size(); ++i) {
+            previous[i] = velmo::multiplyMatrix(links[i]->transform, camera.getViewProjection());
+        }
+        place(t);
+        scene.update(t);
+        velmo::SceneRoot* root = scene.root;
+        velmo::MatrixStack* stack = velmo::MatrixStack::instance();
+        const D3DXMATRIX identity = velmo::identityMatrix();
+        root->time = t;
+        root->gatherLights();
+        velmo::currentScene = &scene;
+        stack->scene = &scene;
+
+        velmo::RenderTarget* main = scene.getRenderTarget();
+        main->begin(0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        for (velmo::RenderTarget* target :
+             {root->blurMapTarget, root->floatTargetRT, root->colorTargetRT}) {
+            target->begin(0);
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF808080, 1.0f, 0);
+            target->end();
+        }
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        device->BeginScene();
+        room->render(&identity);
+
+        velmo::MeshInstance* first = links[0].get();
+        velmo::beginMaterialShader(first, stack);
+        first->renderNode(identity, first); // the link's draw through the port: state in place
+        GLint program = 0, deviceArray = 0;
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &deviceArray);
+        static const char* const names[7] = {"worldViewProjection", "worldViewProjInv", "world",
+                                             "viewProjection",      "worldView",        "worldInv",
+                                             "velocityTransform"};
+        GLint locations[7];
+        for (int m = 0; m < 7; ++m) {
+            locations[m] = glGetUniformLocation(GLuint(program), names[m]);
+        }
+        const D3DXMATRIX viewProjection = camera.getViewProjection();
+        const D3DXMATRIX view = camera.getView();
+        glBindVertexArray(raw.array);
+        for (size_t i = 1; i < links.size(); ++i) {
+            const D3DXMATRIX& world = links[i]->transform;
+            const D3DXMATRIX wvp = velmo::multiplyMatrix(world, viewProjection);
+            const D3DXMATRIX m[7] = {wvp,
+                                     velmo::invertMatrix(wvp),
+                                     world,
+                                     viewProjection,
+                                     velmo::multiplyMatrix(world, view),
+                                     velmo::invertMatrix(world),
+                                     velmo::subtractMatrix(wvp, previous[i])};
+            for (int k = 0; k < 7; ++k) {
+                glUniformMatrix4fv(locations[k], 1, GL_TRUE, &m[k]._11);
+            }
+            glDrawElements(GL_TRIANGLES, raw.indices, GL_UNSIGNED_INT, nullptr);
+        }
+        glBindVertexArray(GLuint(deviceArray));
+        velmo::endMaterialShader(stack);
+        device->EndScene();
+        main->end();
+
+        blur->tex = scene.getRenderTarget();
+        blur->render(t);
+        hsv->render(t);
+        distortion->source = hsv->getRenderTarget();
+        distortion->render(t);
+        device->BeginScene();
+        velmo::drawScreenQuad(distortion->getRenderTarget(), 1.0f, 0.0f, D3DBLEND_INVSRCALPHA,
+                              D3DBLEND_SRCALPHA);
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+
     velmo::Scene scene;
     velmo::PerspectiveCamera camera{1.3f, 1.0f, 200.0f};
+    std::vector<D3DXMATRIX> previous; // the floor's links' matrices one frame step before
     std::unique_ptr<velmo::MeshInstance> room;
     std::vector<std::unique_ptr<velmo::MeshInstance>> links;
     std::vector<std::unique_ptr<velmo::NodePointlight>> lights;
@@ -300,6 +429,52 @@ BENCHMARK(BM_FinaleFrame)
     ->Args({640, 480})
     ->Args({1920, 1080})
     ->Iterations(300)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The finale-like frame and its floor (floorFrame) in turn, frame by frame, in one process: the
+// frame's time over the floor's is what the engine and the port add to raw GL draws.
+void BM_FinaleFloor(benchmark::State& state) {
+    Stage stage(UINT(state.range(0)), UINT(state.range(1)));
+    if (!stage.ready) {
+        state.SkipWithError("no device");
+        return;
+    }
+    float t = 0.0f;
+    auto finale = warmFinale(stage, t);
+    finale->links[0]->rewindChildren();
+    auto* link = dynamic_cast<velmo::Mesh*>(finale->links[0]->nextChild());
+    RawMesh raw(*link->data->buffers);
+    for (int i = 0; i < 10; ++i) {
+        finale->floorFrame(stage.device, t += kFrameStep, raw);
+    }
+    std::vector<double> frames, floors, frameCpu, floorCpu;
+    const auto timed = [&](const auto& draw, std::vector<double>& walls,
+                           std::vector<double>& cpus) {
+        const double wall = wallSeconds(), cpu = threadSeconds();
+        draw();
+        glFinish();
+        walls.push_back((wallSeconds() - wall) * 1e3);
+        cpus.push_back((threadSeconds() - cpu) * 1e3);
+    };
+    for (auto _ : state) {
+        timed([&] { finale->frame(stage.device, t += kFrameStep); }, frames, frameCpu);
+        timed([&] { finale->floorFrame(stage.device, t += kFrameStep, raw); }, floors, floorCpu);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["frame_ms"] = median(frames);
+    state.counters["floor_ms"] = median(floors);
+    state.counters["frame_cpu_ms"] = median(frameCpu);
+    state.counters["floor_cpu_ms"] = median(floorCpu);
+    state.counters["frame_x"] = median(frames) / median(floors);
+    finale.reset();
+}
+BENCHMARK(BM_FinaleFloor)
+    ->Args({640, 480})
+    ->Iterations(100)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

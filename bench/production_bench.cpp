@@ -6,6 +6,9 @@
 // the capture aid; --full times every frame.
 // A frame's time is runFrame plus glFinish, so that the renderer's own threads finish the
 // frame inside it; the main thread's CPU time is reported beside it. Not part of the tests.
+// A second table breaks each span's frames down by what the device sent to GL (medians per
+// frame, from the port's counters) and gives the span's first frame, the one that meets its
+// scene's shaders and drawing state for the first time.
 //
 //   production_bench [--sizes 640x480,1920x1080] [--fps 20] [--spans intro,house,...] [--full]
 #include <sys/resource.h>
@@ -24,6 +27,8 @@
 #include <epoxy/gl.h>
 
 #include "demo/timeline.h"
+#include "engine/platform/engine.h"
+#include "engine/resources/device_state.h"
 #include "production_run.h"
 
 namespace {
@@ -35,6 +40,8 @@ struct Span {
     const char* name;
     std::vector<double> wallMs;
     std::vector<double> cpuMs;
+    std::vector<port::testing::DrawStats> perFrame; // what each frame sent to GL
+    double firstMs = -1.0;                          // the span's first timed frame
     bool chosen = true;
     bool sampled = false; // a frame of it was looked at
     bool drewSomething = false;
@@ -61,6 +68,18 @@ double threadCpuMs() {
     timespec ts = {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+port::testing::DrawStats drawStats() {
+    return port::testing::drawStats(velmo::Device::instance()->state->device);
+}
+
+port::testing::DrawStats difference(const port::testing::DrawStats& after,
+                                    const port::testing::DrawStats& before) {
+    return {after.draws - before.draws, after.triangles - before.triangles,
+            after.targetsWritten - before.targetsWritten,
+            after.framebufferChanges - before.framebufferChanges,
+            after.clearedPixels - before.clearedPixels};
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -102,14 +121,19 @@ int measure(unsigned width, unsigned height, unsigned fps, bool full, std::vecto
             run.skipTo(ms);
             skipped = false;
         }
+        const port::testing::DrawStats stats0 = drawStats();
         const double cpu0 = threadCpuMs();
         const auto t0 = std::chrono::steady_clock::now();
         run.frameAt(ms);
         glFinish();
         const auto t1 = std::chrono::steady_clock::now();
         const double wall = std::chrono::duration<double, std::milli>(t1 - t0).count();
-        span.wallMs.push_back(wall);
         span.cpuMs.push_back(threadCpuMs() - cpu0);
+        span.perFrame.push_back(difference(drawStats(), stats0));
+        if (span.wallMs.empty()) {
+            span.firstMs = wall;
+        }
+        span.wallMs.push_back(wall);
         if (first) {
             loadSeconds = std::chrono::duration<double>(t1 - run.loadStarted()).count();
             first = false;
@@ -149,6 +173,34 @@ int measure(unsigned width, unsigned height, unsigned fps, bool full, std::vecto
                         *std::max_element(s.wallMs.begin(), s.wallMs.end()),
                         percentile(s.cpuMs, 0.5));
         }
+    }
+    std::printf("\nPer frame (medians): draws, triangles, colour targets bound per draw, draw "
+                "framebuffer changes, pixels cleared (once per surface, in millions); the span's "
+                "first frame\n\n");
+    std::printf("| span | draws | triangles | targets per draw | framebuffer changes | cleared "
+                "Mpx | main-thread CPU ms | first frame ms |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (int i = Intro; i < SpanCount; ++i) {
+        const Span& s = spans[i];
+        if (!s.chosen || s.perFrame.empty()) {
+            continue;
+        }
+        const auto median = [&](auto field) {
+            std::vector<double> values;
+            for (const port::testing::DrawStats& f : s.perFrame) {
+                values.push_back(field(f));
+            }
+            return percentile(values, 0.5);
+        };
+        std::printf("| %s | %.0f | %.0f | %.2f | %.0f | %.2f | %.2f | %.1f |\n", s.name,
+                    median([](const auto& f) { return double(f.draws); }),
+                    median([](const auto& f) { return double(f.triangles); }),
+                    median([](const auto& f) {
+                        return f.draws == 0 ? 0.0 : double(f.targetsWritten) / double(f.draws);
+                    }),
+                    median([](const auto& f) { return double(f.framebufferChanges); }),
+                    median([](const auto& f) { return double(f.clearedPixels) / 1e6; }),
+                    percentile(s.cpuMs, 0.5), s.firstMs);
     }
     std::printf("\nloadDemo: %.2f s; peak resident memory: %.1f MiB\n", run.loadSeconds(),
                 usage.ru_maxrss / 1024.0);

@@ -218,6 +218,14 @@ velmo::Vec3 finaleCameraTarget(const velmo::Vec3& eye, const velmo::Vec3& previo
     return target;
 }
 
+namespace {
+
+// The picture stages over the rendered scene for the upper spectrum's strength s, laid over
+// the current target.
+void drawFinaleStages(float t, float s);
+
+} // namespace
+
 void renderFinaleScene(float t) {
     // Nothing to draw before the scene is built.
     if (!finaleScene)
@@ -245,7 +253,19 @@ void renderFinaleScene(float t) {
     finaleScene->specularScale = D3DXVECTOR4(3.0f, 3.0f, 3.0f, 3.0f);
     finaleScene->diffuseScale = D3DXVECTOR4(4.5f, 4.5f, 4.5f, 4.5f);
     finaleScene->render(t);
+    drawFinaleStages(t, s);
+}
 
+void warmFinaleScene() {
+    if (!finaleScene)
+        return;
+    finaleScene->warm(155.0f);
+    drawFinaleStages(155.0f, 0.0f);
+}
+
+namespace {
+
+void drawFinaleStages(float t, float s) {
     velmo::MotionblurEffect blur(finaleScene->getRenderTarget(), finaleScene->extraTarget(),
                                  finaleScene->floatTarget(), 0.01f);
     velmo::HSVEffect hsv(&blur, 0.0f, 5.0f * s + 2.0f, 2.0f * s + 1.0f);
@@ -258,3 +278,5 @@ void renderFinaleScene(float t) {
     dist.render(t);
     velmo::drawScreenQuad(dist.getRenderTarget(), 1.0f, 0.0f, D3DBLEND_ONE, D3DBLEND_SRCALPHA);
 }
+
+} // namespace

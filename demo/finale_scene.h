@@ -30,6 +30,9 @@ extern float physicsClock;
 void buildFinaleScene();
 void updateFinaleScene(float timeStep, float t);
 void renderFinaleScene(float t);
+// Draws the scene and its stages once as at 155 s over the current target, leaving every
+// state of the scene and of the chains as it was (velmo::Scene::warm).
+void warmFinaleScene();
 
 // The anchors' drive for one tick at demo time t with chain point 0 at p0: zero until the
 // finale's clock passes 10 s.

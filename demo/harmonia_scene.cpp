@@ -374,6 +374,14 @@ void swingChain(int depth, velmo::INode* node, float rate, float offset) {
     }
 }
 
+namespace {
+
+// The picture stages over the rendered main scene, and the text scene over them, laid over
+// the current target.
+void drawHarmoniaStages(float t);
+
+} // namespace
+
 void renderHarmoniaScene() {
     if (!harmoniaMainScene)
         return;
@@ -399,7 +407,21 @@ void renderHarmoniaScene() {
     harmoniaMainCamera->up = Vec3(0, 1, 0);
     velmo::makeTranslation(harmoniaCameraLight->transform, eye.x, eye.y, eye.z);
     harmoniaMainScene->render(t);
+    drawHarmoniaStages(t);
+}
 
+void warmHarmoniaScene() {
+    if (!harmoniaMainScene)
+        return;
+    harmoniaMainScene->warm(128.5f);
+    if (harmoniaScene)
+        harmoniaScene->warm(128.5f);
+    drawHarmoniaStages(128.5f);
+}
+
+namespace {
+
+void drawHarmoniaStages(float t) {
     IDirect3DDevice9* device = velmo::Device::instance()->state->device;
     device->BeginScene();
     velmo::HSVEffect hsv(harmoniaMainScene, 0.0f, 2.0f, 1.1f);
@@ -413,3 +435,5 @@ void renderHarmoniaScene() {
                               D3DBLEND_SRCALPHA);
     device->EndScene();
 }
+
+} // namespace

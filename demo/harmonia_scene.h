@@ -49,6 +49,9 @@ void updateHarmoniaScene(float t);
 // Turns node and the chain below it by the pulse: depth counts the nodes above it.
 void swingChain(int depth, velmo::INode* node, float rate, float offset);
 void renderHarmoniaScene();
+// Draws the main scene, the text scene and the stages once as at 128.5 s over the current
+// target, leaving every state of the scenes as it was (velmo::Scene::warm).
+void warmHarmoniaScene();
 
 // The weighted bass energy of a spectrum row: sum of (25 - i) * row[i] over bins 0 to 24.
 float harmoniaBassEnergy(const float* row);

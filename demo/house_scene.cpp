@@ -342,15 +342,10 @@ void updateHouseScene(float t) {
     houseScene->update(dt);
 }
 
-void renderHouseScene() {
-    if (houseScene == nullptr) {
-        return; // not built: nothing to draw
-    }
-    const float t = demoTime;
-    houseScene->render(t);
-    demoRand();
+namespace {
 
-    const HouseGrade grade = houseGrade(currentSpectrumRow, houseSceneIntense);
+// The picture stages over the rendered scene, laid over the current target.
+void drawHouseStages(float t, const HouseGrade& grade) {
     velmo::HSVEffect hsv(houseScene, 0.0f, grade.saturation, grade.value);
     hsv.render(t);
     velmo::MappedDistortionEffect distortion(hsv.getRenderTarget(), houseScene->extraTarget(),
@@ -358,6 +353,27 @@ void renderHouseScene() {
     distortion.render(t);
     velmo::drawScreenQuad(distortion.getRenderTarget(), 1.0f, 0.0f, D3DBLEND_ONE,
                           D3DBLEND_SRCALPHA);
+}
+
+} // namespace
+
+void renderHouseScene() {
+    if (houseScene == nullptr) {
+        return; // not built: nothing to draw
+    }
+    const float t = demoTime;
+    houseScene->render(t);
+    demoRand();
+    drawHouseStages(t, houseGrade(currentSpectrumRow, houseSceneIntense));
+}
+
+void warmHouseScene() {
+    if (houseScene == nullptr) {
+        return;
+    }
+    const float silent[SpectrumData::binsPerRow] = {};
+    houseScene->warm(52.0f);
+    drawHouseStages(52.0f, houseGrade(silent, false));
 }
 
 void freeHouseScene() {

@@ -57,6 +57,9 @@ void buildHouseScene();
 void updateHouseScene(float t);
 // One frame at demoTime.
 void renderHouseScene();
+// Draws the scene and its stages once as at 52 s over the current target, leaving every
+// state of the scene as it was (velmo::Scene::warm) and drawing nothing from the generator.
+void warmHouseScene();
 // Frees the scenes, the camera and the nodes the builder made (not the loaded models).
 void freeHouseScene();
 

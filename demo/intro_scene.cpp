@@ -364,11 +364,10 @@ void updateIntroScene(float timeStep, float t) {
     }
 }
 
-void renderIntroScene(float t) {
-    if (introScene == nullptr) {
-        return;
-    }
-    introScene->render(t);
+namespace {
+
+// The picture stages over the rendered scene, laid over the current target.
+void drawIntroStages(float t) {
     const IntroStages stages = introStagesAt(t, spectrumRow());
 
     velmo::HSVEffect hsv(introScene, 0.0f, 1.0f, stages.value);
@@ -384,6 +383,24 @@ void renderIntroScene(float t) {
     d2.render(t);
     velmo::drawScreenQuad(d2.getRenderTarget(), 1.0f, 0.0f, D3DBLEND_ONE, D3DBLEND_SRCALPHA);
     // The stages go out of scope in the order d2, d1, blur, hsv, giving their targets back.
+}
+
+} // namespace
+
+void renderIntroScene(float t) {
+    if (introScene == nullptr) {
+        return;
+    }
+    introScene->render(t);
+    drawIntroStages(t);
+}
+
+void warmIntroScene() {
+    if (introScene == nullptr) {
+        return;
+    }
+    introScene->warm(0.0f);
+    drawIntroStages(0.0f);
 }
 
 void freeIntroScene() {

@@ -45,6 +45,9 @@ void updateIntroScene(float timeStep, float t);
 // Renders the scene at t through the fade-in, the motion blur and the two distortions, and
 // lays the result over the back buffer. Nothing before the build.
 void renderIntroScene(float t);
+// Draws the scene and its stages once as at t = 0 over the current target, leaving every
+// state of the scene as it was (velmo::Scene::warm). Nothing before the build.
+void warmIntroScene();
 // Frees the camera paths.
 void freeIntroScene();
 

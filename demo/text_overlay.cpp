@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "demo/random.h"
 #include "demo/shared_assets.h"
@@ -131,6 +133,14 @@ void buildTextOverlay() {
     root->registerLights(overlayLight);
 }
 
+namespace {
+
+// The picture stages over the rendered scene, laid over the current target in the mode's
+// blend.
+void drawOverlayStages(float t, int mode);
+
+} // namespace
+
 void renderTextOverlay(int line, int mode) {
     // Where the camera looks from and at, and its roll: kept from call to call until the next
     // jump.
@@ -168,6 +178,35 @@ void renderTextOverlay(int line, int mode) {
     overlayCamera->up = velmo::Vec3(0.0f, 1.0f, 0.0f);
 
     overlayScene->render(t);
+    drawOverlayStages(t, mode);
+}
+
+void warmTextOverlay() {
+    if (overlayScene == nullptr) {
+        return;
+    }
+    // One line's glyphs meet every drawing state the others do: the rest are hidden for the
+    // draw and shown again after, as they were.
+    std::vector<std::pair<velmo::MeshInstance*, bool>> shown;
+    for (velmo::INode* node : overlayTextNodes) {
+        node->rewindChildren();
+        while (auto* glyph = dynamic_cast<velmo::MeshInstance*>(node->nextChild())) {
+            shown.emplace_back(glyph, glyph->visible);
+        }
+    }
+    showOnly(0);
+    overlayScene->warm(42.0f);
+    for (const auto& [glyph, visible] : shown) {
+        glyph->visible = visible;
+    }
+    for (int mode : {0, 1}) {
+        drawOverlayStages(42.0f, mode);
+    }
+}
+
+namespace {
+
+void drawOverlayStages(float t, int mode) {
     velmo::MotionblurEffect blur(overlayScene->getRenderTarget(), overlayScene->extraTarget(),
                                  overlayScene->floatTarget(), 0.4f);
     blur.render(t);
@@ -180,3 +219,5 @@ void renderTextOverlay(int line, int mode) {
         velmo::drawScreenQuad(hsv.getRenderTarget(), 1.0f, 0.0f, D3DBLEND_ONE, D3DBLEND_SRCALPHA);
     }
 }
+
+} // namespace

@@ -28,3 +28,7 @@ void buildTextOverlay();
 // Draws line `line` (clamped to the table) for the current demo time and spectrum row, over
 // the back buffer: mode 0 adds it, mode 1 blends it by its own colour.
 void renderTextOverlay(int line, int mode);
+// Draws the scene once as at 42 s, with its stages in both modes, over the current target,
+// leaving every state of the scene as it was (velmo::Scene::warm) and drawing nothing from
+// the generator.
+void warmTextOverlay();

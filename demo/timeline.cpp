@@ -12,6 +12,7 @@
 #include "engine/render/screen_quad.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"
+#include "engine/resources/render_target.h"
 #include "engine/resources/texture.h"
 
 float demoTime = 0.0f;
@@ -25,6 +26,25 @@ constexpr float harmoniaStart = 128.5f;
 constexpr float finaleStart = 155.0f;
 
 using velmo::lookUp;
+
+// Draws every scene once with its stages into a pooled target that is never shown, so that
+// the renderer compiles every shader and meets every drawing state while the loading picture
+// is up, not in the first frame of each part. No state a later frame reads changes.
+void warmScenes() {
+    velmo::DeviceState* state = velmo::Device::instance()->state;
+    if (state->device == nullptr) {
+        return;
+    }
+    velmo::RenderTarget* scratch = state->acquireRenderTarget(D3DFMT_A8R8G8B8);
+    scratch->begin(0);
+    warmIntroScene();
+    warmTextOverlay();
+    warmHouseScene();
+    warmHarmoniaScene();
+    warmFinaleScene();
+    scratch->end();
+    state->returnRenderTarget(scratch);
+}
 
 } // namespace
 
@@ -81,6 +101,7 @@ void loadDemo() {
     buildIntroScene();
     buildFinaleScene();
     buildTextOverlay();
+    warmScenes();
 }
 
 void updateDemo(float t) {

@@ -153,9 +153,8 @@ void setShaderTransforms(INode* node, MatrixStack* stack) {
     shader->setMatrix("worldInv", worldInv);
 
     // The change of the drawn node path's matrix over the last transform pass.
-    const D3DXMATRIX previous = root->previousMatrix(root->currentPathHash);
-    const D3DXMATRIX current = root->currentMatrix(root->currentPathHash);
-    shader->setMatrix("velocityTransform", subtractMatrix(current, previous));
+    const SceneRoot::PathMatrices& path = root->pathEntry(root->currentPathHash);
+    shader->setMatrix("velocityTransform", subtractMatrix(path.current, path.previous));
 
     setRenderState(D3DRS_CULLMODE, upperDeterminant(wvp) < 0.0f ? D3DCULL_CW : D3DCULL_CCW);
 }

@@ -40,6 +40,31 @@ RenderTarget* Scene::colorTarget() {
     return root->colorTargetRT;
 }
 
+void Scene::warm(float t) {
+    MatrixStack* stack = MatrixStack::instance();
+    Scene* const scene = currentScene;
+    Scene* const stackScene = stack->scene;
+    const auto matrices = root->pathMatrices;
+    const auto lights = root->frameLights;
+    const float lastTransformTime = root->lastTransformTime;
+    const float timeStep = root->timeStep;
+    const float time = root->time;
+    const bool transformed = root->transformed;
+    const uint32_t pathHash = root->currentPathHash;
+
+    forceRender(t);
+
+    root->pathMatrices = matrices;
+    root->frameLights = lights;
+    root->lastTransformTime = lastTransformTime;
+    root->timeStep = timeStep;
+    root->time = time;
+    root->transformed = transformed;
+    root->currentPathHash = pathHash;
+    currentScene = scene;
+    stack->scene = stackScene;
+}
+
 void Scene::update(float t) {
     currentScene = this;
     root->updateNodes(root, identityMatrix(), t);

@@ -30,6 +30,13 @@ public:
     // The root's D3DFMT_A8R8G8B8 target.
     RenderTarget* colorTarget() override;
 
+    // Draws the scene into its target as forceRender(t) does, then puts back everything the
+    // draw moved that a later frame reads: the root's transform-pass state and matrices, its
+    // gathered lights and time, the current scene and the matrix stack's scene. Loading draws
+    // each scene so once, so that the renderer meets its shaders and drawing states before
+    // the first frame that needs them; the frames after are as if it had not been drawn.
+    void warm(float t);
+
     // Makes this the current scene and runs the update walk from the root with the identity.
     void update(float t);
     // The first node of that name, depth-first and pre-order from the root; null when none.

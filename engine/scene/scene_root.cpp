@@ -24,14 +24,6 @@ void clearCurrentTarget(D3DCOLOR color) {
     }
 }
 
-D3DXMATRIX& entry(std::map<uint32_t, D3DXMATRIX>& matrices, uint32_t hash) {
-    auto it = matrices.find(hash);
-    if (it == matrices.end()) {
-        it = matrices.emplace(hash, identityMatrix()).first;
-    }
-    return it->second;
-}
-
 } // namespace
 
 SceneRoot::SceneRoot(Scene* ownerScene) : owner(ownerScene) {
@@ -114,9 +106,9 @@ void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node, ui
                                   const D3DXMATRIX& viewProjection) {
     const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
     const uint32_t hash = pathHash(node, parentHash);
-    D3DXMATRIX& current = currentMatrix(hash);
-    previousMatrix(hash) = current;
-    current = multiplyMatrix(world, viewProjection);
+    PathMatrices& matrices = pathEntry(hash);
+    matrices.previous = matrices.current;
+    matrices.current = multiplyMatrix(world, viewProjection);
     node->rewindChildren();
     while (INode* child = node->nextChild()) {
         computeTransforms(world, child, hash, viewProjection);
@@ -164,12 +156,12 @@ uint32_t SceneRoot::pathHash(uint32_t identity, uint32_t parentHash) {
     return (n * n + 10000u) ^ (n * p) ^ (p >> 16) ^ (p << 16);
 }
 
-D3DXMATRIX& SceneRoot::previousMatrix(uint32_t hash) {
-    return entry(previousMatrices, hash);
-}
-
-D3DXMATRIX& SceneRoot::currentMatrix(uint32_t hash) {
-    return entry(currentMatrices, hash);
+SceneRoot::PathMatrices& SceneRoot::pathEntry(uint32_t hash) {
+    auto it = pathMatrices.find(hash);
+    if (it == pathMatrices.end()) {
+        it = pathMatrices.emplace(hash, PathMatrices{identityMatrix(), identityMatrix()}).first;
+    }
+    return it->second;
 }
 
 } // namespace velmo

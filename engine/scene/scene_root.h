@@ -8,7 +8,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,9 +58,15 @@ public:
     // (n * n + 10000) ^ (n * p) ^ (p >> 16) ^ (p << 16) in wrapping 32-bit arithmetic, for the
     // identity n under the parent hash p.
     static uint32_t pathHash(uint32_t identity, uint32_t parentHash);
-    // The matrices of a path; a path not seen yet gets an entry holding the identity.
-    D3DXMATRIX& previousMatrix(uint32_t hash);
-    D3DXMATRIX& currentMatrix(uint32_t hash);
+    // Each node path's world-view-projection matrix before and after the last transform pass.
+    struct PathMatrices {
+        D3DXMATRIX previous;
+        D3DXMATRIX current;
+    };
+    // The matrices of a path; a path not seen yet gets an entry holding the identity in both.
+    PathMatrices& pathEntry(uint32_t hash);
+    D3DXMATRIX& previousMatrix(uint32_t hash) { return pathEntry(hash).previous; }
+    D3DXMATRIX& currentMatrix(uint32_t hash) { return pathEntry(hash).current; }
 
     std::vector<NodePointlight*> lights;
     // The lights found at the last render, in walk order, with their world matrices.
@@ -74,8 +80,9 @@ public:
     bool blurMapEnabled = false;
     // Optional, installed from the pool by whoever builds the scene; given back by the root.
     RenderTarget* blurMapTarget = nullptr;
-    std::map<uint32_t, D3DXMATRIX> previousMatrices;
-    std::map<uint32_t, D3DXMATRIX> currentMatrices;
+    // Both matrices of every node path seen, in one entry per path hash: the transform pass
+    // and every draw look a path up once.
+    std::unordered_map<uint32_t, PathMatrices> pathMatrices;
     // The path of the renderable node being drawn.
     uint32_t currentPathHash = 0;
     // The time of the current render.

@@ -1,6 +1,7 @@
 // Hooks through which tests observe and steer the port. The program never calls these.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -34,6 +35,22 @@ D3DPRESENT_PARAMETERS devicePresentParameters(IDirect3DDevice9* device);
 // How many sampler parameters the device has sent to GL since it was made; a draw sends a
 // sampler's parameters only when its sampler states changed since the draw before.
 unsigned samplerParameterCalls(IDirect3DDevice9* device);
+
+// What a device has asked of GL since it was made, for benchmarks that break a frame's cost
+// down: a reader takes the difference between two readings.
+struct DrawStats {
+    uint64_t draws = 0;
+    uint64_t triangles = 0;
+    // Colour targets bound at the draws, summed over the draws.
+    uint64_t targetsWritten = 0;
+    // Changes of the GL draw framebuffer: each makes the software renderer finish the work
+    // it has binned for the framebuffer before.
+    uint64_t framebufferChanges = 0;
+    // Pixels cleared, counted once per surface cleared (a colour target and a depth-stencil
+    // surface cleared together count twice).
+    uint64_t clearedPixels = 0;
+};
+DrawStats drawStats(IDirect3DDevice9* device);
 
 // Whether a top-level window is currently minimised or full screen.
 bool isMinimised(HWND window);

@@ -291,6 +291,106 @@ TEST_F(Draw, UnemulatedOrEmptyDrawsChangeNoPixel) {
     EXPECT_TRUE(all(readTarget(), 0xFF102030u));
 }
 
+// A clear of whole surfaces waits for the surfaces' next use: it reaches GL in the framebuffer
+// of the draw into them, or in one of its own where a surface is read or sampled, and a later
+// whole-surface clear replaces it. The pictures stay those of clears sent at once.
+class WaitingClears : public Draw {
+protected:
+    IDirect3DSurface9* surfaceOf(IDirect3DTexture9* texture) {
+        IDirect3DSurface9* surface = nullptr;
+        texture->GetSurfaceLevel(0, &surface);
+        held.push_back(surface);
+        return surface;
+    }
+    IDirect3DSurface9* makeDepth(UINT w, UINT h) {
+        IDirect3DSurface9* depth = nullptr;
+        EXPECT_EQ(device->CreateDepthStencilSurface(w, h, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0,
+                                                    TRUE, &depth, nullptr),
+                  D3D_OK);
+        held.push_back(depth);
+        return depth;
+    }
+    static port::testing::DrawStats since(const port::testing::DrawStats& before,
+                                          IDirect3DDevice9* device) {
+        const port::testing::DrawStats now = port::testing::drawStats(device);
+        return {now.draws - before.draws, now.triangles - before.triangles,
+                now.targetsWritten - before.targetsWritten,
+                now.framebufferChanges - before.framebufferChanges,
+                now.clearedPixels - before.clearedPixels};
+    }
+};
+
+// As a scene's frame goes: a further target cleared alone, then the main target and its
+// depth cleared and drawn into. Only the draw changes the framebuffer; the further target's
+// clear waits until it is read, and the main target's first clear is replaced unsent.
+TEST_F(WaitingClears, ReachGlWhereTheSurfacesAreNextUsed) {
+    IDirect3DSurface9* further = surfaceOf(makeTarget(16, 8, 0, false));
+    IDirect3DSurface9* main = surfaceOf(makeTarget(16, 8, 0, false));
+    ASSERT_EQ(device->SetDepthStencilSurface(makeDepth(16, 8)), D3D_OK);
+    beginFlat(D3DXVECTOR4(1, 0, 0, 1));
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    const port::testing::DrawStats before = port::testing::drawStats(device);
+    device->SetRenderTarget(0, further);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 1.0f, 0),
+              D3D_OK);
+    device->SetRenderTarget(0, main);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kWhite, 1.0f, 0), D3D_OK);
+    // Depth 0 everywhere: the quad at depth 0 fails the test and leaves the clear colour.
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kGreen, 0.0f, 0),
+              D3D_OK);
+    EXPECT_EQ(since(before, device).framebufferChanges, 0u);
+    EXPECT_EQ(since(before, device).clearedPixels, 0u);
+    EXPECT_EQ(drawQuad(), D3D_OK);
+    const port::testing::DrawStats drawn = since(before, device);
+    EXPECT_EQ(drawn.framebufferChanges, 1u);
+    EXPECT_EQ(drawn.clearedPixels, 2u * 16u * 8u); // the main target and its depth
+    EXPECT_TRUE(all(readTarget(), kGreen));
+    // Depth 1: the quad passes.
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(drawQuad(), D3D_OK);
+    end();
+    EXPECT_TRUE(all(readTarget(), kRed));
+    device->SetRenderTarget(0, further);
+    EXPECT_TRUE(all(readTarget(), kBlue));
+}
+
+// A surface bound beside a smaller one: the framebuffer covers only their common part, so the
+// waiting clear of the larger one still reaches all of it.
+TEST_F(WaitingClears, CoverTheWholeSurfaceInAFramebufferOfMixedSizes) {
+    IDirect3DSurface9* large = surfaceOf(makeTarget(32, 16, 0, false));
+    ASSERT_EQ(device->SetDepthStencilSurface(nullptr), D3D_OK);
+    device->SetRenderTarget(0, large);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(makeDepth(16, 8)), D3D_OK);
+    beginFlat(D3DXVECTOR4(1, 0, 0, 1));
+    EXPECT_EQ(drawQuad(), D3D_OK);
+    end();
+    const std::vector<DWORD> pixels = readTarget();
+    EXPECT_EQ(at(pixels, 2, 2), kRed);
+    EXPECT_EQ(at(pixels, 20, 12), kBlue);
+}
+
+// A clear waiting on a texture reaches it before a draw samples it.
+TEST_F(WaitingClears, ReachASampledTextureBeforeTheDraw) {
+    IDirect3DTexture9* source = makeTarget(8, 8, 0, false);
+    ASSERT_EQ(device->SetDepthStencilSurface(nullptr), D3D_OK);
+    device->SetRenderTarget(0, surfaceOf(source));
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kGreen, 1.0f, 0), D3D_OK);
+    makeTarget(8, 8, 0);
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    setTextured(source, identity);
+    UINT passes = 0;
+    effect->SetTechnique("Textured");
+    effect->Begin(&passes, 0);
+    effect->BeginPass(0);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kTexturedQuad, 32), D3D_OK);
+    end();
+    effect->SetTexture("tex", nullptr);
+    EXPECT_TRUE(all(readTarget(), kGreen));
+}
+
 class DrawingState : public EngineTest {};
 
 TEST_F(DrawingState, SamplerStageAndTransformStatesStartAsDirect3DsAndKeepWhatIsSet) {

@@ -12,7 +12,7 @@
 
 // The parser and the attribute mapping are internals of the port, not part of its interface.
 #include "d3dx9/effect_file.h"
-#include "../../port/src/d3dx9/vertex_attributes.h"
+#include "../../port/src/d3d9/vertex_attributes.h"
 
 namespace {
 

@@ -408,13 +408,13 @@ TEST_F(ShaderBinding, MotionMatrixIsTheChangeOfTheDrawnPathOverTheLastTransformP
     const uint32_t path = SceneRoot::pathHash(&instance, SceneRoot::pathHash(scene->root, 0));
     // First pass: the path's matrix against the identity it starts from.
     scene->render(0.0f);
-    const Matrix first = scene->root->currentMatrices.at(path);
+    const Matrix first = scene->root->pathMatrices.at(path).current;
     expectMatrixNear(matrix("velocityTransform"),
                      velmo::subtractMatrix(first, velmo::identityMatrix()));
 
     instance.transform = velmo::makeTranslation(0.5f, 0, 0);
     scene->render(1.0f);
-    const Matrix second = scene->root->currentMatrices.at(path);
+    const Matrix second = scene->root->pathMatrices.at(path).current;
     expectMatrixNear(matrix("velocityTransform"), velmo::subtractMatrix(second, first));
 
     // A render too close in time keeps the matrices, so the difference repeats.

@@ -236,28 +236,28 @@ TEST_F(SceneTest, EveryPathKeepsItsCurrentAndPreviousWorldViewProjection) {
     scene->render(0.0f);
     EXPECT_EQ(renders.size(), 4u); // s twice
     const Matrix firstA = wvp(a->transform), firstD = wvp(d->transform);
-    expectMatrixNear(root->currentMatrices.at(viaA), firstA, 1e-5f);
-    expectMatrixNear(root->currentMatrices.at(viaD), firstD, 1e-5f);
+    expectMatrixNear(root->pathMatrices.at(viaA).current, firstA, 1e-5f);
+    expectMatrixNear(root->pathMatrices.at(viaD).current, firstD, 1e-5f);
     // A path seen for the first time moves from the identity.
-    expectMatrixNear(root->previousMatrices.at(viaA), velmo::identityMatrix());
-    expectMatrixNear(root->previousMatrices.at(viaD), velmo::identityMatrix());
+    expectMatrixNear(root->pathMatrices.at(viaA).previous, velmo::identityMatrix());
+    expectMatrixNear(root->pathMatrices.at(viaD).previous, velmo::identityMatrix());
     EXPECT_EQ(root->timeStep, 0.0f);
 
     camera.position = velmo::Vec3(-2, 0, -8);
     scene->render(0.5f);
-    expectMatrixNear(root->previousMatrices.at(viaA), firstA, 1e-5f);
-    expectMatrixNear(root->currentMatrices.at(viaA), wvp(a->transform), 1e-5f);
-    expectMatrixNear(root->previousMatrices.at(viaD), firstD, 1e-5f);
-    expectMatrixNear(root->currentMatrices.at(viaD), wvp(d->transform), 1e-5f);
+    expectMatrixNear(root->pathMatrices.at(viaA).previous, firstA, 1e-5f);
+    expectMatrixNear(root->pathMatrices.at(viaA).current, wvp(a->transform), 1e-5f);
+    expectMatrixNear(root->pathMatrices.at(viaD).previous, firstD, 1e-5f);
+    expectMatrixNear(root->pathMatrices.at(viaD).current, wvp(d->transform), 1e-5f);
     EXPECT_EQ(root->timeStep, 0.5f);
     EXPECT_EQ(scene->timeStep(), 0.5f);
 
     // Asking for a path never seen creates it as the identity.
     const uint32_t unseen = SceneRoot::pathHash(12345u, 0);
-    EXPECT_EQ(root->currentMatrices.count(unseen), 0u);
+    EXPECT_EQ(root->pathMatrices.count(unseen), 0u);
     expectMatrixNear(root->previousMatrix(unseen), velmo::identityMatrix());
     expectMatrixNear(root->currentMatrix(unseen), velmo::identityMatrix());
-    EXPECT_EQ(root->currentMatrices.count(unseen), 1u);
+    EXPECT_EQ(root->pathMatrices.count(unseen), 1u);
 }
 
 TEST_F(SceneTest, TheTransformPassRunsOnlyWhenTheTimeMovedByMoreThanAHundredth) {
@@ -316,13 +316,13 @@ TEST_F(SceneTest, WithoutACameraTheSceneDrawsAndTheTransformPassWaits) {
     scene->root->addChild(n);
     scene->render(0.0f);
     EXPECT_EQ(renders.size(), 1u);
-    EXPECT_TRUE(scene->root->currentMatrices.empty());
+    EXPECT_TRUE(scene->root->pathMatrices.empty());
     EXPECT_EQ(scene->root->lastTransformTime, -1.0f);
     // The first render with a camera runs the pass, however little the time moved.
     scene->root->camera = &camera;
     scene->render(0.005f);
     EXPECT_EQ(scene->root->lastTransformTime, 0.005f);
-    EXPECT_EQ(scene->root->currentMatrices.size(), 2u); // the root and n
+    EXPECT_EQ(scene->root->pathMatrices.size(), 2u); // the root and n
 }
 
 TEST_F(SceneTest, LightsAreGatheredParentFirstWithTheirWorldMatrices) {

@@ -210,6 +210,33 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
     if ((count != 0 && rects == nullptr) || !makeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    // Depth and stencil exist only where a depth surface is bound.
+    if (depthStencil == nullptr) {
+        clearFlags &= ~DWORD(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
+    }
+    // A clear of whole surfaces waits for their next use, so that it is sent in the
+    // framebuffer that draws into them, or not at all when another clear comes first.
+    if (count == 0 && clearCoversTargets()) {
+        if (clearFlags & D3DCLEAR_TARGET) {
+            for (Surface* target : renderTargets) {
+                if (target != nullptr) {
+                    target->pendingClear.color = true;
+                    target->pendingClear.rgba = {
+                        ((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f,
+                        (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f};
+                }
+            }
+        }
+        if (clearFlags & D3DCLEAR_ZBUFFER) {
+            depthStencil->pendingClear.depth = true;
+            depthStencil->pendingClear.z = std::clamp(z, 0.0f, 1.0f);
+        }
+        if (clearFlags & D3DCLEAR_STENCIL) {
+            depthStencil->pendingClear.stencil = true;
+            depthStencil->pendingClear.stencilValue = static_cast<GLint>(stencil & 0xff);
+        }
+        return D3D_OK;
+    }
     bindRenderTargets();
     glEnable(GL_SCISSOR_TEST);
     GLbitfield mask = 0;
@@ -218,10 +245,6 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
                      (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f);
         glState().colorMask(15);
         mask |= GL_COLOR_BUFFER_BIT;
-    }
-    // Depth and stencil exist only where a depth surface is bound.
-    if (depthStencil == nullptr) {
-        clearFlags &= ~DWORD(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
     }
     if (clearFlags & D3DCLEAR_ZBUFFER) {
         glClearDepth(std::clamp(z, 0.0f, 1.0f));
@@ -233,6 +256,12 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
         glState().stencilMask(0xFF);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
+    uint64_t surfaces = (mask & (GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT)) != 0 ? 1 : 0;
+    if (mask & GL_COLOR_BUFFER_BIT) {
+        for (const Surface* target : renderTargets) {
+            surfaces += target != nullptr ? 1 : 0;
+        }
+    }
     // A clear covers the viewport, or the given rectangles inside it.
     const auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
         const LONG vx1 = static_cast<LONG>(viewport.X), vy1 = static_cast<LONG>(viewport.Y);
@@ -243,6 +272,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
         if (x2 > x1 && y2 > y1) {
             glScissor(x1, y1, x2 - x1, y2 - y1);
             glClear(mask);
+            stats.clearedPixels += uint64_t(x2 - x1) * uint64_t(y2 - y1) * surfaces;
         }
     };
     if (count == 0) {
@@ -282,6 +312,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     }
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(window.get(), &dw, &dh);
+    sendClear(backBuffer);
     Attachments source;
     source.colors[0] = backBuffer;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers.get(source));
@@ -290,11 +321,11 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     glState().colorMask(15);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
+    stats.clearedPixels += uint64_t(std::max(dw, 0)) * uint64_t(std::max(dh, 0));
     glBlitFramebuffer(0, 0, static_cast<GLint>(params.BackBufferWidth),
                       static_cast<GLint>(params.BackBufferHeight), 0, dh, dw, 0,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
     SDL_GL_SwapWindow(window.get());
-    bindRenderTargets();
     ++presents;
     port::trace("present %u", presents);
     return D3D_OK;
@@ -324,6 +355,16 @@ unsigned port::testing::presentCount(IDirect3DDevice9* device) {
 
 DWORD port::testing::deviceBehaviorFlags(IDirect3DDevice9* device) {
     return static_cast<port::d3d9::Device*>(device)->behaviorFlags();
+}
+
+port::testing::DrawStats port::d3d9::Device::drawStats() const {
+    port::testing::DrawStats counted = stats;
+    counted.framebufferChanges = pipeline.glState().framebufferChanges();
+    return counted;
+}
+
+port::testing::DrawStats port::testing::drawStats(IDirect3DDevice9* device) {
+    return static_cast<port::d3d9::Device*>(device)->drawStats();
 }
 
 unsigned port::testing::samplerParameterCalls(IDirect3DDevice9* device) {

@@ -16,6 +16,7 @@
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
+#include <port_testing.h>
 
 #include "d3d9/framebuffer_cache.h"
 #include "d3d9/pipeline.h"
@@ -97,14 +98,19 @@ public:
     // Makes the device's GL context current; false once it is gone. Every port call that
     // touches GL starts here, which is where test builds note the call for their GL check.
     bool makeCurrent(const std::source_location& call = std::source_location::current());
-    // Binds the framebuffer of the bound render targets and depth surface for drawing.
+    // Binds the framebuffer of the bound render targets and depth surface for drawing, and
+    // sends there the clears waiting on them.
     void bindRenderTargets();
+    // Sends the clear waiting on a surface, if any, in a framebuffer of its own; before the
+    // surface is read or sampled.
+    void sendClear(Surface* surface);
     // Bookkeeping of the objects made through the device.
     void adopt(DeviceChild* child) { children.insert(child); }
     void forget(DeviceChild* child) { children.erase(child); }
     void forgetSurface(const Surface* surface);
 
     unsigned presentCount() const { return presents; }
+    port::testing::DrawStats drawStats() const;
     DWORD behaviorFlags() const { return flags; }
     const D3DPRESENT_PARAMETERS& presentParameters() const { return params; }
 
@@ -112,6 +118,14 @@ private:
     Device() = default;
     ~Device() override;
     void applyViewport();
+    // Whether a clear of the viewport covers every surface of the bound framebuffer, all of
+    // one size, so that it can wait for the surfaces' next use.
+    bool clearCoversTargets() const;
+    // Sends the clears waiting on the surfaces of the bound framebuffer into it.
+    void sendBoundClears();
+    // Sends a surface's waiting clear into the bound framebuffer, where it is attached at
+    // colour index `index` (a depth-stencil surface at the depth-stencil attachment).
+    void sendClear(Surface& surface, GLint index);
     // Whether a surface given by the program was made by this device, and is of a kind.
     Surface* ownSurface(IDirect3DSurface9* surface) const;
 
@@ -144,12 +158,10 @@ private:
 
     // ---- Drawing state (device_draw.cpp, pipeline.cpp) ----
 public:
-    // The program of the effect pass being drawn, or 0 outside any pass: the effects set it at
-    // BeginPass and clear it at EndPass; draws outside a pass use the fixed-function emulation.
-    void setPassProgram(GLuint program) { pipeline.setPassProgram(program); }
-    GLuint passProgram() const { return pipeline.currentPassProgram(); }
-    // The GL state the device last sent: objects that bind or delete GL objects of their own
-    // keep it true through this.
+    // How the effects bind their programs: the only part of the device's GL state they see.
+    ProgramBinding& programBinding() { return pipeline.programBinding(); }
+    // The GL state the device last sent: the device's own objects that bind or delete GL
+    // objects keep it true through this.
     GlState& glState() { return pipeline.glState(); }
     unsigned samplerParameterCalls() const { return pipeline.samplerParameterCalls(); }
 
@@ -157,6 +169,10 @@ private:
     // Binds the targets and applies the drawing state for a draw from `buffer`; false when
     // there is nothing to draw with.
     bool prepareDraw(GLuint buffer, GLintptr offset, UINT stride);
+    // Counts a draw of `triangles` into the bound targets.
+    void countDraw(uint64_t triangles);
+
+    port::testing::DrawStats stats; // framebuffer changes are counted by the GL state
 
     // Textures (holding references), sampler and stage states, transforms and the GL objects
     // of drawing. Declared last: it lets go of its textures after the device's body has run.

@@ -2,6 +2,8 @@
 // the render targets and has the pipeline apply everything before the GL draw.
 #include "d3d9/buffers.h"
 #include "d3d9/device.h"
+#include "d3d9/surface.h"
+#include "d3d9/texture.h"
 
 namespace port::d3d9 {
 
@@ -31,9 +33,24 @@ HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
 }
 
 bool Device::prepareDraw(GLuint buffer, GLintptr offset, UINT stride) {
+    for (DWORD stage = 0; stage < kTextureStages; ++stage) {
+        if (const auto* texture = static_cast<const Texture*>(pipeline.texture(stage))) {
+            for (UINT i = 0; i < texture->levelCount(); ++i) {
+                sendClear(texture->level(i));
+            }
+        }
+    }
     bindRenderTargets();
     applyViewport();
     return pipeline.prepare(renderStates, vertexFormat, buffer, offset, stride);
+}
+
+void Device::countDraw(uint64_t triangles) {
+    ++stats.draws;
+    stats.triangles += triangles;
+    for (const Surface* target : renderTargets) {
+        stats.targetsWritten += target != nullptr ? 1 : 0;
+    }
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
@@ -56,6 +73,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
                          UINT(streamOffset + (startVertex + vertices) * streamStride));
     if (prepareDraw(streamSource->glName(), streamOffset, streamStride)) {
         glDrawArrays(GL_TRIANGLES, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
+        countDraw(primitiveCount);
     }
     return D3D_OK;
 }
@@ -87,6 +105,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
         glDrawElementsBaseVertex(
             GL_TRIANGLES, static_cast<GLsizei>(indices), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
             reinterpret_cast<const void*>(startIndex * indexSize), baseVertexIndex);
+        countDraw(primitiveCount);
     }
     return D3D_OK;
 }
@@ -109,6 +128,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
         pipeline.upload(vertexData, static_cast<GLsizeiptr>(vertices * vertexStride));
     if (prepareDraw(scratch, 0, vertexStride)) {
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices));
+        countDraw(primitiveCount);
     }
     // As in Direct3D, a draw from user memory leaves stream 0 unbound.
     SetStreamSource(0, nullptr, 0, 0);

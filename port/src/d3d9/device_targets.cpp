@@ -1,5 +1,6 @@
 // The device's resources: textures and surfaces, render-target and depth-stencil binding,
 // and reading render targets back into system memory.
+#include <algorithm>
 #include <utility>
 
 #include "d3d9/device.h"
@@ -43,6 +44,97 @@ void Device::bindRenderTargets() {
     }
     bound.depth = depthStencil;
     glState().bindDrawFramebuffer(framebuffers.get(bound));
+    sendBoundClears();
+}
+
+bool Device::clearCoversTargets() const {
+    if (viewport.X != 0 || viewport.Y != 0) {
+        return false;
+    }
+    const D3DSURFACE_DESC& size = renderTargets[0]->desc();
+    const auto fits = [&](const Surface* s) {
+        return s == nullptr || (s->desc().Width == size.Width && s->desc().Height == size.Height);
+    };
+    return viewport.Width >= size.Width && viewport.Height >= size.Height &&
+           std::all_of(renderTargets.begin(), renderTargets.end(), fits) && fits(depthStencil);
+}
+
+void Device::sendBoundClears() {
+    // A framebuffer of surfaces of several sizes covers only their common part: each surface
+    // then gets its whole clear in a framebuffer of its own, and this one is bound again.
+    bool mixed = false;
+    bool waiting = false;
+    for (const Surface* s : renderTargets) {
+        waiting = waiting || (s != nullptr && s->pendingClear.any());
+    }
+    waiting = waiting || (depthStencil != nullptr && depthStencil->pendingClear.any());
+    if (!waiting) {
+        return;
+    }
+    const D3DSURFACE_DESC& size = renderTargets[0]->desc();
+    for (const Surface* s : renderTargets) {
+        mixed = mixed || (s != nullptr &&
+                          (s->desc().Width != size.Width || s->desc().Height != size.Height));
+    }
+    mixed = mixed || (depthStencil != nullptr && (depthStencil->desc().Width != size.Width ||
+                                                  depthStencil->desc().Height != size.Height));
+    if (mixed) {
+        for (Surface* s : renderTargets) {
+            sendClear(s);
+        }
+        sendClear(depthStencil);
+        bindRenderTargets();
+        return;
+    }
+    for (size_t i = 0; i < renderTargets.size(); ++i) {
+        if (renderTargets[i] != nullptr) {
+            sendClear(*renderTargets[i], static_cast<GLint>(i));
+        }
+    }
+    if (depthStencil != nullptr) {
+        sendClear(*depthStencil, 0);
+    }
+}
+
+void Device::sendClear(Surface* surface) {
+    if (surface == nullptr || !surface->pendingClear.any()) {
+        return;
+    }
+    Attachments alone;
+    if (surface->isDepthStencil()) {
+        alone.depth = surface;
+    } else {
+        alone.colors[0] = surface;
+    }
+    glState().bindDrawFramebuffer(framebuffers.get(alone));
+    sendClear(*surface, 0);
+}
+
+void Device::sendClear(Surface& surface, GLint index) {
+    Surface::PendingClear& clear = surface.pendingClear;
+    if (!clear.any()) {
+        return;
+    }
+    const uint64_t pixels = uint64_t(surface.desc().Width) * surface.desc().Height;
+    if (clear.color) {
+        glState().colorMask(15);
+        glClearBufferfv(GL_COLOR, index, clear.rgba.data());
+    }
+    if (clear.depth) {
+        glState().depthMask(true);
+    }
+    if (clear.stencil) {
+        glState().stencilMask(0xFF);
+    }
+    if (clear.depth && clear.stencil) {
+        glClearBufferfi(GL_DEPTH_STENCIL, 0, clear.z, clear.stencilValue);
+    } else if (clear.depth) {
+        glClearBufferfv(GL_DEPTH, 0, &clear.z);
+    } else if (clear.stencil) {
+        glClearBufferiv(GL_STENCIL, 0, &clear.stencilValue);
+    }
+    stats.clearedPixels += pixels;
+    clear = {};
 }
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -152,6 +244,7 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget,
         source->desc().Format != dest->desc().Format || !makeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    sendClear(source);
     const ColorFormat* cf = colorFormat(source->desc().Format);
     Attachments read;
     read.colors[0] = source;

@@ -4,7 +4,7 @@
 
 #include <SDL.h>
 
-#include "d3dx9/vertex_attributes.h"
+#include "d3d9/vertex_attributes.h"
 
 namespace port::d3d9 {
 

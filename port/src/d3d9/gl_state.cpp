@@ -48,6 +48,7 @@ void GlState::useProgram(GLuint wanted) {
 void GlState::bindDrawFramebuffer(GLuint wanted) {
     if (change(drawFramebuffer, wanted)) {
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, wanted);
+        ++drawFramebufferCalls;
     }
 }
 

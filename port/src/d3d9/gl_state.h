@@ -59,12 +59,16 @@ public:
     // the caller specifies it.
     bool sameLayout(const Layout& wanted);
 
+    // How often the draw framebuffer binding was sent to GL.
+    uint64_t framebufferChanges() const { return drawFramebufferCalls; }
+
 private:
     static constexpr GLuint kUnknown = ~0u;
     enum Cap { kBlend, kDepthTest, kCullFace, kStencilTest, kCapCount };
 
     GLuint program = kUnknown;
     GLuint drawFramebuffer = kUnknown;
+    uint64_t drawFramebufferCalls = 0;
     std::array<GLint, 4> viewportBox = {};
     std::array<float, 2> depthRange = {};
     bool viewportKnown = false;

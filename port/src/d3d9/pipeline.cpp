@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "d3d9/texture.h"
-#include "d3dx9/vertex_attributes.h"
+#include "d3d9/vertex_attributes.h"
 
 namespace port::d3d9 {
 
@@ -456,6 +456,7 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
     if ((fvf & kFvfPositionMask) != D3DFVF_XYZ) {
         return false;
     }
+    const GLuint passProgram = programs.passProgram();
     const GLuint program = passProgram != 0 ? passProgram : fixedFunctionProgram(renderStates, fvf);
     if (program == 0) {
         return false;

@@ -14,6 +14,7 @@
 
 #include "d3d9/fixed_function.h"
 #include "d3d9/gl_state.h"
+#include "d3d9/program_binding.h"
 
 namespace port::d3d9 {
 
@@ -36,6 +37,8 @@ public:
     // Each answers D3DERR_INVALIDCALL for a stage, sampler or state out of range.
     HRESULT setTexture(DWORD stage, IDirect3DBaseTexture9* texture, const Device* device);
     HRESULT getTexture(DWORD stage, IDirect3DBaseTexture9** texture) const;
+    // The texture of a stage (below kTextureStages), without a reference.
+    IDirect3DBaseTexture9* texture(DWORD stage) const { return textures[stage]; }
     HRESULT setSamplerState(DWORD sampler, DWORD type, DWORD value);
     HRESULT getSamplerState(DWORD sampler, DWORD type, DWORD* value) const;
     HRESULT setStageState(DWORD stage, DWORD type, DWORD value);
@@ -43,8 +46,7 @@ public:
     HRESULT setTransform(DWORD state, const D3DMATRIX* matrix);
     HRESULT getTransform(DWORD state, D3DMATRIX* matrix) const;
 
-    void setPassProgram(GLuint program) { passProgram = program; }
-    GLuint currentPassProgram() const { return passProgram; }
+    ProgramBinding& programBinding() { return programs; }
 
     // With the device's context current and its targets bound: applies the render states,
     // samplers and textures, binds the program and lays the vertex format `fvf` over
@@ -58,6 +60,7 @@ public:
 
     // The GL state last sent; code that changes GL state past it tells it here.
     GlState& glState() { return gl; }
+    const GlState& glState() const { return gl; }
     // How many sampler parameters have been sent to GL (a test observes that unchanged
     // sampler states are not sent again).
     unsigned samplerParameterCalls() const { return samplerCalls; }
@@ -78,7 +81,6 @@ private:
     std::array<std::array<DWORD, kTextureStageStateCount>, kTextureStages> stageStates;
     // View, projection, texture 0-7 (slots 0 to 23 by state), world matrices 0-255 (from 24).
     std::array<D3DMATRIX, 24 + 256> transforms;
-    GLuint passProgram = 0;
 
     bool glReady = false;
     GLuint vertexArray = 0;
@@ -88,6 +90,7 @@ private:
     std::array<GLuint, kTextureStages> samplers = {};
     FixedFunction fixedFunction;
     GlState gl;
+    ProgramBinding programs{gl};
 };
 
 } // namespace port::d3d9

@@ -1,6 +1,7 @@
 // Surfaces: texture levels, the back buffer, depth-stencil buffers and system-memory copies.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include <d3d9.h>
@@ -42,6 +43,21 @@ public:
     void attachTo(GLenum colorAttachment) const;
     // The bytes of a system-memory surface, rows packed top row first.
     unsigned char* pixels() { return memory.data(); }
+
+    // A clear of the whole surface that the device has not sent to GL yet: it is sent where
+    // the surface is next drawn into, sampled or read, and dropped when another whole-surface
+    // clear comes first. Colour values are for a colour surface, depth and stencil for a
+    // depth-stencil surface.
+    struct PendingClear {
+        bool color = false;
+        std::array<GLfloat, 4> rgba = {};
+        bool depth = false;
+        GLfloat z = 1.0f;
+        bool stencil = false;
+        GLint stencilValue = 0;
+        bool any() const { return color || depth || stencil; }
+    };
+    PendingClear pendingClear;
 
 private:
     Surface(Device* device, Kind kind, const D3DSURFACE_DESC& desc);

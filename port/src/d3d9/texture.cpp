@@ -127,6 +127,7 @@ HRESULT Texture::writeLevel(UINT level, const void* pixels) {
     if (level >= levels.size() || pixels == nullptr || owner == nullptr || !owner->makeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    owner->sendClear(levels[level]);
     const D3DSURFACE_DESC& d = levels[level]->desc();
     const ColorFormat* cf = colorFormat(d.Format);
     const ScopedTextureBinding keep;
@@ -142,6 +143,7 @@ HRESULT Texture::readLevel(UINT level, std::vector<unsigned char>& pixels) {
     if (level >= levels.size() || owner == nullptr || !owner->makeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    owner->sendClear(levels[level]);
     const D3DSURFACE_DESC& d = levels[level]->desc();
     const ColorFormat* cf = colorFormat(d.Format);
     pixels.assign(size_t(d.Width) * d.Height * cf->bytesPerPixel, 0);

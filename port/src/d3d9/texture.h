@@ -28,6 +28,8 @@ public:
     void detach() override;
 
     GLuint glName() const { return glTexture; }
+    UINT levelCount() const { return static_cast<UINT>(levels.size()); }
+    Surface* level(UINT index) const { return levels[index]; }
     // Replaces (or reads) a level's pixels, rows packed top row first, in the texture's format.
     HRESULT writeLevel(UINT level, const void* pixels);
     HRESULT readLevel(UINT level, std::vector<unsigned char>& pixels);

@@ -7,7 +7,7 @@
 
 #include "d3d9/device.h"
 #include "d3d9/pipeline.h"
-#include "d3dx9/vertex_attributes.h"
+#include "d3d9/vertex_attributes.h"
 
 namespace port::d3dx9 {
 
@@ -54,9 +54,10 @@ Effect::~Effect() {
         }
     }
     if (d3d9::Device* device = liveDevice(); device != nullptr && device->makeCurrent()) {
-        if (activePass >= 0 && device->passProgram() ==
+        d3d9::ProgramBinding& programs = device->programBinding();
+        if (activePass >= 0 && programs.passProgram() ==
                                    techniques[begunTechnique].passes[size_t(activePass)].program) {
-            device->setPassProgram(0);
+            programs.setPassProgram(0);
         }
         deletePrograms();
     }
@@ -289,7 +290,7 @@ void Effect::restoreStates() {
 
 void Effect::sendParameters(const Pass& pass) {
     d3d9::Device* device = liveDevice();
-    device->glState().useProgram(pass.program);
+    device->programBinding().bindForUniforms(pass.program);
     parameters.upload(pass.programIndex);
     parameters.forEachSamplerBinding(pass.programIndex, [&](const ParameterTable::Binding& b) {
         device->SetTexture(DWORD(b.unit), b.texture);
@@ -313,7 +314,7 @@ HRESULT Effect::BeginPass(UINT index) {
         }
     }
     sendParameters(pass);
-    device->setPassProgram(pass.program);
+    device->programBinding().setPassProgram(pass.program);
     activePass = static_cast<int>(index);
     return D3D_OK;
 }
@@ -332,7 +333,7 @@ HRESULT Effect::EndPass() {
         return D3DERR_INVALIDCALL;
     }
     if (d3d9::Device* device = liveDevice(); device != nullptr) {
-        device->setPassProgram(0);
+        device->programBinding().setPassProgram(0);
     }
     activePass = -1;
     return D3D_OK;

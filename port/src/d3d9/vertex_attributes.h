@@ -1,6 +1,7 @@
 // How the parts of a flexible vertex format reach a vertex stage: each part has a fixed
 // attribute slot and a fixed GLSL input name. The device feeds the slots from the vertex
-// stream; the effects bind these names to these slots before linking. Effect authors declare
+// stream, and every program it draws with (its fixed-function emulation's and the effects')
+// binds these names to these slots before linking. Effect authors declare
 // the inputs they read by these names (effects/README.md).
 #pragma once
 
