@@ -72,7 +72,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     currentSpectrumRow = firstSpectrumRow;
     loadDemo();
     IDirect3DDevice9* device = velmo::Device::instance()->state->device;
-    spectrum = new SpectrumData(SpectrumData::load("data/mirel.vek"));
+    spectrum = new SpectrumData(
+        SpectrumData::load("data/mirel.vek", SpectrumData::rowLimit(music.stream)));
     registerTweakables();
 
     music.system->playSound(FMOD_CHANNEL_FREE, music.stream, false, &music.channel);

@@ -60,7 +60,7 @@ ProductionRun::ProductionRun(unsigned width, unsigned height, bool vsync,
     loadStart = std::chrono::steady_clock::now();
     loadDemo();
     loadTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count();
-    spectrum = SpectrumData::load("data/mirel.vek");
+    spectrum = SpectrumData::load("data/mirel.vek", SpectrumData::rowLimit(stream));
 
     system->playSound(FMOD_CHANNEL_FREE, stream, false, &music);
     if (music == nullptr) {
