@@ -4,6 +4,7 @@
 
 #include <fmod.hpp>
 
+#include "demo/data_folder.h"
 #include "demo/finale_scene.h"
 #include "demo/house_scene.h"
 #include "demo/intro_scene.h"
@@ -47,6 +48,9 @@ void registerTweakables() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (!dataFolderFound()) {
+        return 1;
+    }
     auto* engine = new velmo::Engine;
     velmo::Window& window = *engine->window;
     window.settings.aspectRatio = 4.0f / 3.0f;
