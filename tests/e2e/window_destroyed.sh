@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# A window destroyed by another client (as xdotool windowclose or xkill -id do), the start-up
+# window or the main window, ends the run as closing it does: status 0 within two seconds.
+set -u
+exe=$1
+out=$2
+. "$(dirname "$0")/lib.bash"
+in_xvfb "$@"
+mkdir -p "$out"
+
+for stage in startup main; do
+    "$exe" >"$out/window_destroyed_$stage.log" 2>&1 &
+    pid=$!
+    dialog=$(wait_window "vek" 20) || fail "$stage: no start-up window"
+    sleep 0.5
+    target=$dialog
+    if [ "$stage" = main ]; then
+        xdotool key --window "$dialog" Return
+        target=$(wait_window "velmo 08" 60) || fail "$stage: no main window"
+        sleep 2
+    fi
+    xdotool windowclose "$target" 2>/dev/null
+    wait_exit "$pid" 2 || fail "$stage: the program did not end after its window was destroyed"
+    [ "$status" -eq 0 ] || fail "$stage: exit status $status"
+    grep -q "X Error" "$out/window_destroyed_$stage.log" && fail "$stage: X errors were printed"
+done
+echo "window destroyed: ok"
