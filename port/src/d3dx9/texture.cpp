@@ -77,25 +77,29 @@ template <typename Source> Image resample(const Source& src, UINT width, UINT he
     }
     const auto across = areaWeights(src.width, width);
     const auto down = areaWeights(src.height, height);
-    Image rows{width, src.height, std::vector<float>(size_t(width) * src.height * 4, 0.0f)};
-    for (UINT y = 0; y < src.height; ++y) {
-        for (UINT x = 0; x < width; ++x) {
-            float* out = &rows.rgba[(size_t(y) * width + x) * 4];
-            for (const Tap& t : across[x]) {
-                const auto* p = &in[(size_t(y) * src.width + t.index) * 4];
-                for (int c = 0; c < 4; ++c) {
-                    out[c] += static_cast<float>(p[c]) * t.weight;
-                }
-            }
-        }
-    }
+    // Across first, then down, one source row at a time: the row resampled across is kept
+    // while consecutive destination rows share it, and no image-sized intermediate is made.
+    std::vector<float> row(size_t(width) * 4);
+    UINT rowIndex = UINT_MAX;
     Image result{width, height, std::vector<float>(size_t(width) * height * 4, 0.0f)};
     for (UINT y = 0; y < height; ++y) {
+        float* out = &result.rgba[size_t(y) * width * 4];
         for (const Tap& t : down[y]) {
-            const float* p = &rows.rgba[size_t(t.index) * width * 4];
-            float* out = &result.rgba[size_t(y) * width * 4];
+            if (t.index != rowIndex) {
+                rowIndex = t.index;
+                std::fill(row.begin(), row.end(), 0.0f);
+                for (UINT x = 0; x < width; ++x) {
+                    float* o = &row[size_t(x) * 4];
+                    for (const Tap& a : across[x]) {
+                        const auto* p = &in[(size_t(t.index) * src.width + a.index) * 4];
+                        for (int c = 0; c < 4; ++c) {
+                            o[c] += static_cast<float>(p[c]) * a.weight;
+                        }
+                    }
+                }
+            }
             for (size_t k = 0; k < size_t(width) * 4; ++k) {
-                out[k] += p[k] * t.weight;
+                out[k] += row[k] * t.weight;
             }
         }
     }
