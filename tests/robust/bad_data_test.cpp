@@ -225,7 +225,11 @@ TEST_P(BadData, TheRunGoesOnWithTheStatedBehaviour) {
         GetParam().reader == Reader::FileCache && GetParam().damage == Damage::Missing;
     EXPECT_EQ(boxes.size(), boxExpected ? 1u : 0u);
     for (const RecordedBox& box : boxes) {
-        EXPECT_EQ(box.text, std::string("Couldn't open file!\n") + GetParam().file);
+        // The name as the production asks for it, with or without "data/" in front.
+        const std::string first = "Couldn't open file!\n";
+        EXPECT_TRUE(box.text == first + GetParam().file ||
+                    box.text == first + "data/" + GetParam().file)
+            << box.text;
         EXPECT_EQ(box.caption, "error");
         EXPECT_EQ(box.type, UINT(MB_OK));
     }
