@@ -9,6 +9,20 @@ float demoTimeAt(unsigned positionMs) {
     return static_cast<float>(static_cast<double>(positionMs) * static_cast<double>(0.001f));
 }
 
+unsigned musicPosition(FMOD::Channel* music, LoopClock& clock, DWORD now) {
+    unsigned position = 0;
+    if (music != nullptr && music->getPosition(&position, FMOD_TIMEUNIT_MS) == FMOD_OK) {
+        clock.musicGavePosition = true;
+        clock.lastMusicPosition = position;
+        clock.lastMusicPositionAt = now;
+        return position;
+    }
+    if (!clock.musicGavePosition) {
+        return 0;
+    }
+    return clock.lastMusicPosition + (now - clock.lastMusicPositionAt);
+}
+
 FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Channel* music,
                      LoopClock& clock, SpectrumData& spectrum) {
     const D3DVIEWPORT9 whole = {0, 0, window.settings.width, window.settings.height, 0.0f, 10.0f};
@@ -23,10 +37,7 @@ FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Chan
     const DWORD elapsed = now - clock.start;
     clock.previousFrame = now;
 
-    unsigned position = 0;
-    if (music != nullptr) {
-        music->getPosition(&position, FMOD_TIMEUNIT_MS);
-    }
+    const unsigned position = musicPosition(music, clock, now);
     clock.accumulator += delta;
     currentSpectrumRow = spectrum.row(position);
 

@@ -11,6 +11,11 @@ struct LoopClock {
     DWORD start = 0;
     DWORD previousFrame = 0;
     DWORD accumulator = 0;
+    // The last position the music gave and the wall-clock time of that frame; once the music
+    // gives none (its stream has ended), the position goes on from there with the wall clock.
+    bool musicGavePosition = false;
+    unsigned lastMusicPosition = 0;
+    DWORD lastMusicPositionAt = 0;
 };
 
 // How long the production runs after the music starts.
@@ -24,6 +29,12 @@ struct FrameReport {
 
 // The demo time for a music position: position * 0.001, multiplied in double precision.
 float demoTimeAt(unsigned positionMs);
+
+// The music position in milliseconds for the frame at wall-clock time now: the channel's while
+// it gives one; after it has given one and stops (the stream has played to its end), the last
+// one plus the wall-clock time since, so the demo time neither stops nor falls back; 0 while it
+// has never given one (no music).
+unsigned musicPosition(FMOD::Channel* music, LoopClock& clock, DWORD now);
 
 // Runs one frame: viewports and clears, clocks, spectrum row, fixed updates, render, present,
 // message pump. Sets the window's quit flag when the run is over.

@@ -18,9 +18,8 @@ void registerTweakables() {
     const struct {
         const char* name;
         float value;
-    } values[] = {{"EfEx::dist", 0.06f}, {"EfEx::h", 0.17f},   {"font x-pos", 0.5f},
-                  {"int", 0.1f},         {"pow", 0.04f},       {"range", 0.88f},
-                  {"pos_x", 0.5f},       {"pos_z", 0.5f}};
+    } values[] = {{"EfEx::dist", 0.06f}, {"EfEx::h", 0.17f}, {"font x-pos", 0.5f}, {"int", 0.1f},
+                  {"pow", 0.04f},        {"range", 0.88f},   {"pos_x", 0.5f},      {"pos_z", 0.5f}};
     auto& tweakables = velmo::Device::instance()->state->tweakables;
     for (const auto& v : values) {
         tweakables.push_back(new velmo::DData<float>(v.name, v.value));
@@ -58,7 +57,8 @@ bool startProduction(velmo::Engine& engine, Production& production) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - production.loadStart)
             .count();
     production.device = velmo::Device::instance()->state->device;
-    production.spectrum = SpectrumData::load("data/mirel.vek");
+    production.spectrum =
+        SpectrumData::load("data/mirel.vek", SpectrumData::rowLimit(production.stream));
     registerTweakables();
 
     production.system->playSound(FMOD_CHANNEL_FREE, production.stream, false, &production.music);

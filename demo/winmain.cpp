@@ -3,6 +3,7 @@
 // loop, and the shutdown, both from demo/production.h.
 #include <windows.h>
 
+#include "demo/data_folder.h"
 #include "demo/production.h"
 #include "engine/platform/engine.h"
 #include "engine/platform/startup_dialog.h"

@@ -1,6 +1,7 @@
 #include "engine/mesh/mesh_loader.h"
 
 #include <cstdint>
+#include <exception>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -95,24 +96,45 @@ INode* MeshLoader::load(const char* path) {
     meshMaterials.clear();
     root = nullptr;
 
-    scene = importer.ReadFile(path, 0);
-    if (scene == nullptr) {
+    try {
+        scene = importer.ReadFile(path, 0);
+        if (scene == nullptr) {
+            return nullptr;
+        }
+        if (readAsDirectX(importer, *scene)) {
+            // The scene is the importer's; it is only ever read after this one correction.
+            restoreDirectXConventions(const_cast<aiScene&>(*scene));
+        }
+
+        for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+            meshes.push_back(convertMesh(*scene->mMeshes[i]));
+            meshMaterials.push_back(scene->mMeshes[i]->mMaterialIndex);
+        }
+        for (unsigned i = 0; i < scene->mNumMaterials; ++i) {
+            materials.push_back(convertMaterial(*scene->mMaterials[i]));
+        }
+        buildNode(nullptr, scene->mRootNode);
+        return root;
+    } catch (const std::exception&) {
+        // A file too large for the memory there is (std::bad_alloc), or any other failure
+        // thrown on the way: a failed load, as for a file that cannot be read. What this load
+        // made before the failure is freed while no node refers to it yet.
+        if (root == nullptr) {
+            for (Mesh* mesh : meshes) {
+                delete mesh;
+            }
+            for (Material* material : materials) {
+                delete material;
+            }
+        }
+        meshes.clear();
+        materials.clear();
+        meshMaterials.clear();
+        root = nullptr;
+        importer.FreeScene();
+        scene = nullptr;
         return nullptr;
     }
-    if (readAsDirectX(importer, *scene)) {
-        // The scene is the importer's; it is only ever read after this one correction.
-        restoreDirectXConventions(const_cast<aiScene&>(*scene));
-    }
-
-    for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
-        meshes.push_back(convertMesh(*scene->mMeshes[i]));
-        meshMaterials.push_back(scene->mMeshes[i]->mMaterialIndex);
-    }
-    for (unsigned i = 0; i < scene->mNumMaterials; ++i) {
-        materials.push_back(convertMaterial(*scene->mMaterials[i]));
-    }
-    buildNode(nullptr, scene->mRootNode);
-    return root;
 }
 
 Mesh* MeshLoader::convertMesh(const aiMesh& imported) const {

@@ -1,5 +1,6 @@
 #include "engine/resources/file_cache.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <windows.h>
@@ -29,7 +30,13 @@ void FileCache::load(const std::string& name) {
         file = std::fopen(name.c_str(), "rb");
     }
     if (file == nullptr) {
-        MessageBoxA(nullptr, "Couldn't open file!", "error", MB_OK);
+        // A name asked for again (an effect looked up on every draw) is tried again, but the
+        // user hears about it once.
+        if (std::find(reportedMissing.begin(), reportedMissing.end(), name) ==
+            reportedMissing.end()) {
+            reportedMissing.push_back(name);
+            MessageBoxA(nullptr, ("Couldn't open file!\n" + name).c_str(), "error", MB_OK);
+        }
         return;
     }
     std::fseek(file, 0, SEEK_END);

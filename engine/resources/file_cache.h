@@ -24,7 +24,8 @@ public:
     const FileCacheEntry* find(const std::string& name) const;
 
     // Reads "data/" + name, or else name itself, unless the name is cached already. When
-    // neither opens, tells the user in a message box and caches nothing; the run goes on and
+    // neither opens, tells the user in a message box naming the file (once per name for the
+    // run, however often the name is asked for again) and caches nothing; the run goes on and
     // whoever wanted the file does without it.
     void load(const std::string& name);
 
@@ -32,6 +33,9 @@ public:
 
 private:
     FileCache() = default;
+
+    // The names that could not be opened and have been reported already.
+    std::vector<std::string> reportedMissing;
 };
 
 // Has the file cache read the named file and gives the name back, to be passed straight on to

@@ -1,3 +1,6 @@
+#include <cstdlib>
+
+#include <fmod.hpp>
 #include <gtest/gtest.h>
 #include <port_testing.h>
 
@@ -82,6 +85,44 @@ TEST_F(MainLoop, EscapeDuringTheRunFinishesTheFrame) {
     runFrame(*engine->window, device, nullptr, clock, spectrum);
     EXPECT_TRUE(engine->window->quit);
     EXPECT_EQ(port::testing::presentCount(device), presentsBefore + 1);
+}
+
+// Music shorter than the run: while the stream plays the demo time is its position; once it
+// has played to its end (the channel gives no position any more) the demo time goes on from
+// the last position with the wall clock, neither stopping nor falling back to 0.
+TEST_F(MainLoop, AfterTheMusicEndsTheDemoTimeFollowsTheWallClock) {
+    // No audio device: the music position follows the substituted clock.
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    writeToneMp3(dir.file("short.mp3"), 1.0);
+    FMOD::System* system = nullptr;
+    FMOD::Sound* stream = nullptr;
+    FMOD::Channel* channel = nullptr;
+    FMOD_System_Create(&system);
+    system->init(1, FMOD_INIT_NORMAL, nullptr);
+    ASSERT_EQ(system->createStream(dir.file("short.mp3").c_str(), FMOD_2D | FMOD_SOFTWARE, nullptr,
+                                   &stream),
+              FMOD_OK);
+    system->playSound(FMOD_CHANNEL_FREE, stream, false, &channel);
+    ASSERT_NE(channel, nullptr);
+    const DWORD musicStart = now;
+
+    const struct {
+        DWORD atMs; // since the music started
+        bool playing;
+    } frames[] = {{0, true},     {400, true},   {900, true},
+                  {1300, false}, {5000, false}, {60000, false}};
+    for (const auto& f : frames) {
+        now = musicStart + f.atMs;
+        unsigned position = 0;
+        EXPECT_EQ(channel->getPosition(&position, FMOD_TIMEUNIT_MS) == FMOD_OK, f.playing)
+            << f.atMs << " ms";
+        EXPECT_EQ(musicPosition(channel, clock, now), f.atMs);
+    }
+    // Without music, or before it gives a position, the position is 0.
+    LoopClock silent;
+    EXPECT_EQ(musicPosition(nullptr, silent, now), 0u);
+    system->release();
+    stream->release();
 }
 
 } // namespace

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -52,7 +54,8 @@ TEST(Spectrum, ATrailingPartialRowIsNotUsed) {
 
 TEST(Spectrum, AMissingOrShorterThanARowFileReadsAsZeros) {
     ScratchDir dir;
-    for (SpectrumData data : {SpectrumData::load(dir.file("none.vek")), fileWithRows(dir, 0, 100)}) {
+    for (SpectrumData data :
+         {SpectrumData::load(dir.file("none.vek")), fileWithRows(dir, 0, 100)}) {
         ASSERT_EQ(data.rowCount(), 1u);
         for (unsigned position : {0u, 50u, 217000u}) {
             const float* row = data.row(position);
@@ -61,6 +64,55 @@ TEST(Spectrum, AMissingOrShorterThanARowFileReadsAsZeros) {
             }
         }
     }
+}
+
+// The bound is what a run can read: a row per 50 ms of the run (or of longer music) and a
+// margin. A file past it, however large (a sparse 64 GB file here), is refused before anything
+// is allocated, with a word on standard error, and reads as the missing file does.
+TEST(Spectrum, AFileLargerThanTheRunCanUseIsRefusedWithAMessage) {
+    const size_t limit = SpectrumData::rowLimit(nullptr);
+    EXPECT_GE(limit, 217000u / 50 + 1);
+    EXPECT_LE(limit, (217000u / 50 + 1) * 2);
+
+    ScratchDir dir;
+    const size_t rowBytes = 64 * sizeof(float);
+    const struct {
+        uintmax_t bytes;
+        size_t rows; // as read
+    } cases[] = {{limit * rowBytes, limit}, {(limit + 1) * rowBytes, 1}, {uintmax_t(64) << 30, 1}};
+    writeFile(dir.file("s.vek"), "", 0);
+    for (const auto& c : cases) {
+        std::filesystem::resize_file(dir.file("s.vek"), 0);
+        std::filesystem::resize_file(dir.file("s.vek"), c.bytes);
+        ::testing::internal::CaptureStderr();
+        SpectrumData data = SpectrumData::load(dir.file("s.vek"));
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(data.rowCount(), c.rows) << c.bytes << " bytes";
+        EXPECT_EQ(data.row(217000)[0], 0.0f);
+        if (c.rows == 1) {
+            EXPECT_NE(said.find("too large for a spectrum"), std::string::npos) << said;
+            EXPECT_NE(said.find("s.vek"), std::string::npos) << said;
+        } else {
+            EXPECT_EQ(said, "");
+        }
+    }
+}
+
+// Music longer than the run raises the bound to the music's rows.
+TEST(Spectrum, TheBoundFollowsMusicLongerThanTheRun) {
+    ScratchDir dir;
+    writeToneMp3(dir.file("long.mp3"), 240.0);
+    FMOD::System* system = nullptr;
+    FMOD::Sound* music = nullptr;
+    FMOD_System_Create(&system);
+    system->init(1, FMOD_INIT_NORMAL, nullptr);
+    ASSERT_EQ(system->createStream(dir.file("long.mp3").c_str(), FMOD_2D | FMOD_SOFTWARE, nullptr,
+                                   &music),
+              FMOD_OK);
+    EXPECT_GE(SpectrumData::rowLimit(music), 240000u / 50);
+    EXPECT_GT(SpectrumData::rowLimit(music), SpectrumData::rowLimit(nullptr));
+    music->release();
+    system->release();
 }
 
 } // namespace

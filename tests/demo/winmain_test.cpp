@@ -59,11 +59,35 @@ INSTANTIATE_TEST_SUITE_P(
                     nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Without music or spectrum the program still runs, showing t = 0, and ends when 217 s of
-// wall clock have passed; shutdown releases the device.
+// Without a data folder the program says so once, on standard error and in one box, and ends
+// with a failure status before its windows open, with nothing loaded.
+TEST(Run, WithoutTheDataFolderEndsAtOnceWithOneBox) {
+    ScratchDir dir;
+    std::filesystem::current_path(dir.path());
+    writeFile("data", "a file, not a folder", 20);
+    MessageBoxRecorder boxes;
+    PressStart user;
+    ::testing::internal::CaptureStderr();
+
+    EXPECT_NE(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
+
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("no data folder"), std::string::npos) << said;
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "error");
+    EXPECT_NE(boxes.boxes()[0].text.find("data folder was not found"), std::string::npos);
+    velmo::DeviceState* state = velmo::Device::instance()->state;
+    EXPECT_EQ(state->device, nullptr);
+    EXPECT_TRUE(state->textures.empty());
+    EXPECT_TRUE(state->tweakables.empty());
+}
+
+// Without music or spectrum (an empty data folder) the program still runs, showing t = 0, and
+// ends when 217 s of wall clock have passed; shutdown releases the device.
 TEST(Run, WithoutDataEndsAfterTheRunLength) {
     ScratchDir dir;
     std::filesystem::current_path(dir.path());
+    std::filesystem::create_directory("data");
     DWORD now = 5000;
     port::testing::setClock([&now] { return now += 1000; });
     MessageBoxRecorder boxes;

@@ -508,7 +508,7 @@ TEST_F(MeshLoaderTest, AMissingTextureShowsTheFileCacheBoxAndTheModelStillLoads)
                                         "\"no-such-texture.png\"; } } } } } }"));
     ASSERT_NE(root, nullptr);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "Couldn't open file!");
+    EXPECT_EQ(boxes.boxes()[0].text, "Couldn't open file!\nno-such-texture.png");
     const velmo::Material& m = instance(children(root).at(0))->material;
     ASSERT_NE(m.texture, nullptr);
     EXPECT_FALSE(m.texture->isLoaded());

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <d3dx9.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 #include <port_testing.h>
 
@@ -145,7 +146,8 @@ TEST_P(BadBytes, FailWithNoTexture) {
 }
 
 std::vector<unsigned char> truncatedPng() {
-    std::vector<unsigned char> png = encodeImage(false, 8, 8, 3, std::vector<unsigned char>(192, 7));
+    std::vector<unsigned char> png =
+        encodeImage(false, 8, 8, 3, std::vector<unsigned char>(192, 7));
     png.resize(png.size() / 2);
     return png;
 }
@@ -164,6 +166,46 @@ TEST_F(TextureFromMemory, NullBytesWithASizeFail) {
                                                   D3DX_FILTER_TRIANGLE, D3DX_FILTER_BOX, 0, nullptr,
                                                   nullptr, &texture),
               D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture, nullptr);
+}
+
+// An image wider or taller than the device's largest texture (as the header says, before
+// anything is decoded) is refused as invalid data, as is one whose power-of-two texture would
+// be too large; one that fits loads. The caller then goes on without the texture.
+TEST_F(TextureFromMemory, ImagesLargerThanTheDeviceCanHoldAreInvalidData) {
+    GLint max = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+    ASSERT_GT(max, 0);
+    const auto m = static_cast<int>(max);
+    const struct {
+        int width, height;
+        HRESULT expected;
+    } cases[] = {{m + 1, 1, D3DXERR_INVALIDDATA},
+                 {1, m + 1, D3DXERR_INVALIDDATA},
+                 {m / 2 + 1, 2, D3D_OK},
+                 {m, 1, D3D_OK}};
+    for (const auto& c : cases) {
+        const std::vector<unsigned char> png =
+            encodeImage(false, c.width, c.height, 3,
+                        std::vector<unsigned char>(size_t(c.width) * c.height * 3, 9));
+        EXPECT_EQ(load(png), c.expected) << c.width << " x " << c.height;
+        EXPECT_EQ(texture != nullptr, c.expected == D3D_OK);
+        if (texture != nullptr) {
+            texture->Release();
+            texture = nullptr;
+        }
+    }
+
+    // A header that claims 1 000 000 x 1 000 000 pixels over a few bytes of data: refused from
+    // the header alone (decoding it would ask for 4 TB).
+    std::vector<unsigned char> png = encodeImage(false, 1, 1, 3, {1, 2, 3});
+    for (int at : {16, 20}) { // IHDR width, height (big-endian)
+        png[at] = 0x00;
+        png[at + 1] = 0x0F;
+        png[at + 2] = 0x42;
+        png[at + 3] = 0x40;
+    }
+    EXPECT_EQ(load(png), D3DXERR_INVALIDDATA);
     EXPECT_EQ(texture, nullptr);
 }
 

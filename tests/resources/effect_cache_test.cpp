@@ -64,7 +64,7 @@ TEST_F(EffectCacheTest, AMissingFileGivesTheBoxAndNullAndIsTriedAgain) {
     velmo::EffectCache* cache = velmo::EffectCache::instance();
     EXPECT_EQ(cache->get("MappedBlur.fxo"), nullptr);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "Couldn't open file!");
+    EXPECT_EQ(boxes.boxes()[0].text, "Couldn't open file!\nMappedBlur.fxo");
     ASSERT_NE(cache->find("MappedBlur.fxo"), nullptr);
     EXPECT_EQ(cache->find("MappedBlur.fxo")->effect, nullptr);
 

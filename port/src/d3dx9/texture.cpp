@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "d3d9/texture.h"
@@ -31,6 +32,22 @@ struct Image {
     std::vector<float> rgba;
 };
 
+// The decoded file as it came: four bytes per pixel (red, green, blue, alpha), top row first.
+// It is the one copy of the whole image; levels are made from it without widening it first.
+struct DecodedImage {
+    UINT width = 0;
+    UINT height = 0;
+    const stbi_uc* rgba = nullptr;
+};
+
+template <typename Source> const auto* pixels(const Source& image) {
+    if constexpr (std::is_same_v<Source, Image>) {
+        return image.rgba.data();
+    } else {
+        return image.rgba;
+    }
+}
+
 struct Tap {
     UINT index;
     float weight;
@@ -53,31 +70,36 @@ std::vector<std::vector<Tap>> areaWeights(UINT source, UINT destination) {
     return taps;
 }
 
-Image resample(const Image& src, UINT width, UINT height) {
+template <typename Source> Image resample(const Source& src, UINT width, UINT height) {
+    const auto* in = pixels(src);
     if (src.width == width && src.height == height) {
-        return src;
+        return {width, height, std::vector<float>(in, in + size_t(width) * height * 4)};
     }
     const auto across = areaWeights(src.width, width);
     const auto down = areaWeights(src.height, height);
-    Image rows{width, src.height, std::vector<float>(size_t(width) * src.height * 4, 0.0f)};
-    for (UINT y = 0; y < src.height; ++y) {
-        for (UINT x = 0; x < width; ++x) {
-            float* out = &rows.rgba[(size_t(y) * width + x) * 4];
-            for (const Tap& t : across[x]) {
-                const float* in = &src.rgba[(size_t(y) * src.width + t.index) * 4];
-                for (int c = 0; c < 4; ++c) {
-                    out[c] += in[c] * t.weight;
-                }
-            }
-        }
-    }
+    // Across first, then down, one source row at a time: the row resampled across is kept
+    // while consecutive destination rows share it, and no image-sized intermediate is made.
+    std::vector<float> row(size_t(width) * 4);
+    UINT rowIndex = UINT_MAX;
     Image result{width, height, std::vector<float>(size_t(width) * height * 4, 0.0f)};
     for (UINT y = 0; y < height; ++y) {
+        float* out = &result.rgba[size_t(y) * width * 4];
         for (const Tap& t : down[y]) {
-            const float* in = &rows.rgba[size_t(t.index) * width * 4];
-            float* out = &result.rgba[size_t(y) * width * 4];
+            if (t.index != rowIndex) {
+                rowIndex = t.index;
+                std::fill(row.begin(), row.end(), 0.0f);
+                for (UINT x = 0; x < width; ++x) {
+                    float* o = &row[size_t(x) * 4];
+                    for (const Tap& a : across[x]) {
+                        const auto* p = &in[(size_t(t.index) * src.width + a.index) * 4];
+                        for (int c = 0; c < 4; ++c) {
+                            o[c] += static_cast<float>(p[c]) * a.weight;
+                        }
+                    }
+                }
+            }
             for (size_t k = 0; k < size_t(width) * 4; ++k) {
-                out[k] += in[k] * t.weight;
+                out[k] += row[k] * t.weight;
             }
         }
     }
@@ -85,13 +107,18 @@ Image resample(const Image& src, UINT width, UINT height) {
 }
 
 // Bytes B, G, R, A per pixel, as A8R8G8B8 and X8R8G8B8 lie in memory.
-std::vector<unsigned char> toBgra(const Image& image, bool opaque) {
+template <typename Source> std::vector<unsigned char> toBgra(const Source& image, bool opaque) {
+    const auto* rgba = pixels(image);
     std::vector<unsigned char> bytes(size_t(image.width) * image.height * 4);
-    const auto byte = [](float v) {
-        return static_cast<unsigned char>(std::clamp(std::lround(v), 0l, 255l));
+    const auto byte = [](auto v) {
+        if constexpr (std::is_same_v<decltype(v), float>) {
+            return static_cast<unsigned char>(std::clamp(std::lround(v), 0l, 255l));
+        } else {
+            return static_cast<unsigned char>(v);
+        }
     };
     for (size_t p = 0; p < size_t(image.width) * image.height; ++p) {
-        const float* in = &image.rgba[p * 4];
+        const auto* in = &rgba[p * 4];
         bytes[p * 4 + 0] = byte(in[2]);
         bytes[p * 4 + 1] = byte(in[1]);
         bytes[p * 4 + 2] = byte(in[0]);
@@ -137,7 +164,27 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, con
     if ((!png && !isJpeg(bytes, srcDataSize)) || srcDataSize > UINT(INT_MAX)) {
         return D3DXERR_INVALIDDATA;
     }
+    // The header first: an image larger than the device can hold is refused before anything
+    // is decoded.
     int w = 0, h = 0, channels = 0;
+    if (stbi_info_from_memory(bytes, static_cast<int>(srcDataSize), &w, &h, &channels) == 0 ||
+        w <= 0 || h <= 0) {
+        return D3DXERR_INVALIDDATA;
+    }
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    const bool defaultWidth = width == 0 || width == D3DX_DEFAULT;
+    const bool defaultHeight = height == 0 || height == D3DX_DEFAULT;
+    if (defaultWidth) {
+        width = powerOfTwoAtOrAbove(UINT(w));
+    }
+    if (defaultHeight) {
+        height = powerOfTwoAtOrAbove(UINT(h));
+    }
+    if (maxSize <= 0 || UINT(w) > UINT(maxSize) || UINT(h) > UINT(maxSize) ||
+        (defaultWidth && width > UINT(maxSize)) || (defaultHeight && height > UINT(maxSize))) {
+        return D3DXERR_INVALIDDATA;
+    }
     std::unique_ptr<stbi_uc, decltype(&stbi_image_free)> decoded(
         stbi_load_from_memory(bytes, static_cast<int>(srcDataSize), &w, &h, &channels, 4),
         &stbi_image_free);
@@ -149,15 +196,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, con
     if (format == D3DFMT_UNKNOWN) {
         format = alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
     }
-    Image image{UINT(w), UINT(h), {}};
-    image.rgba.assign(decoded.get(), decoded.get() + size_t(w) * size_t(h) * 4);
-    decoded.reset();
-    if (width == 0 || width == D3DX_DEFAULT) {
-        width = powerOfTwoAtOrAbove(image.width);
-    }
-    if (height == 0 || height == D3DX_DEFAULT) {
-        height = powerOfTwoAtOrAbove(image.height);
-    }
+    const DecodedImage image{UINT(w), UINT(h), decoded.get()};
     if (mipLevels == D3DX_DEFAULT) {
         mipLevels = 0;
     }
@@ -170,12 +209,25 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, con
     }
     auto* port = static_cast<port::d3d9::Texture*>(created);
     const bool opaque = format == D3DFMT_X8R8G8B8;
-    Image level = resample(image, width, height);
+    // Beside the decoded image only the level being made and its upload exist at a time. A
+    // level 0 of the image's own size is uploaded straight from the decoded bytes.
+    const bool sameSize = image.width == width && image.height == height;
+    Image level;
+    if (!sameSize) {
+        level = resample(image, width, height);
+        decoded.reset();
+    }
     for (UINT i = 0; i < port->GetLevelCount(); ++i) {
-        if (i > 0) {
+        if (i == 1 && sameSize) {
+            level = resample(image, std::max(width / 2, 1u), std::max(height / 2, 1u));
+        } else if (i > 0) {
             level = resample(level, std::max(level.width / 2, 1u), std::max(level.height / 2, 1u));
         }
-        hr = port->writeLevel(i, toBgra(level, opaque).data());
+        if (i == 1 && sameSize) {
+            decoded.reset();
+        }
+        hr = port->writeLevel(
+            i, (i == 0 && sameSize ? toBgra(image, opaque) : toBgra(level, opaque)).data());
         if (FAILED(hr)) {
             created->Release();
             return hr;
@@ -183,8 +235,8 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, con
     }
 
     if (srcInfo != nullptr) {
-        *srcInfo = {image.width,
-                    image.height,
+        *srcInfo = {UINT(w),
+                    UINT(h),
                     1,
                     1,
                     alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8,

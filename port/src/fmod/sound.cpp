@@ -4,6 +4,13 @@
 // advances smoothly between callbacks and never goes backwards. Without an audio device the
 // position follows the port's clock alone. A stream that has played to its end leaves its
 // channel invalid, as a finished one-shot channel is.
+//
+// An audio device that is lost while it plays (the sound server ends, the device is
+// unplugged) is closed, and the position follows the port's clock from where it was: SDL
+// would otherwise keep calling back at a rate of its own timer, and the position would drift
+// from the wall clock. About once a second the device is opened again (SDL's audio is
+// restarted first, as its sound-server connection may be what was lost); the stream goes on
+// from the position at that moment.
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -32,7 +39,9 @@ struct FMOD::Sound::Stream {
 struct FMOD::System::Output {
     Sound::Stream* stream = nullptr;
     SDL_AudioDeviceID device = 0;
-    DWORD clockStart = 0; // without an audio device
+    DWORD clockStart = 0;    // without an audio device
+    bool deviceLost = false; // the device was lost and is to be opened again
+    DWORD nextReopen = 0;    // port clock, while deviceLost
 
     // Written by the audio callback, read under the device lock.
     uint64_t framesBeforeCallback = 0;
@@ -40,7 +49,7 @@ struct FMOD::System::Output {
     int64_t callbackMicros = -1;
     bool finished = false;
 
-    unsigned lastReported = 0; // main thread only
+    unsigned lastReported = 0;        // main thread only
     FMOD::Channel* channel = nullptr; // handed out by playSound, owned here
 
     ~Output() {
@@ -86,6 +95,57 @@ void SDLCALL fill(void* userdata, Uint8* buffer, int length) {
     }
 }
 
+SDL_AudioDeviceID openDevice(FMOD::System::Output* out) {
+    SDL_AudioSpec want = {};
+    want.freq = static_cast<int>(out->stream->rate);
+    want.format = AUDIO_S16SYS;
+    want.channels = outputChannels;
+    want.samples = 1024;
+    want.callback = fill;
+    want.userdata = out;
+    return SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+}
+
+constexpr DWORD reopenIntervalMs = 1000;
+
+// A lost device: closed, and the position carries on from positionMs on the port's clock.
+void loseDevice(FMOD::System::Output* out, unsigned positionMs) {
+    SDL_CloseAudioDevice(out->device);
+    out->device = 0;
+    out->deviceLost = true;
+    const DWORD now = timeGetTime();
+    out->clockStart = now - positionMs;
+    out->nextReopen = now + reopenIntervalMs;
+    if (port::tracing()) {
+        port::trace("audio device lost at %u", positionMs);
+    }
+}
+
+// Opens the device again, the stream going on from positionMs; false when it does not open.
+bool reopenDevice(FMOD::System::Output* out, unsigned positionMs) {
+    out->nextReopen = timeGetTime() + reopenIntervalMs;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return false;
+    }
+    const uint64_t frame = uint64_t(positionMs) * uint64_t(out->stream->rate) / 1000;
+    mpg123_seek(out->stream->decoder, static_cast<off_t>(frame), SEEK_SET);
+    out->framesBeforeCallback = frame;
+    out->framesInCallback = 0;
+    out->callbackMicros = -1;
+    out->finished = false;
+    out->device = openDevice(out);
+    if (out->device == 0) {
+        return false;
+    }
+    out->deviceLost = false;
+    SDL_PauseAudioDevice(out->device, 0);
+    if (port::tracing()) {
+        port::trace("audio device back at %u", positionMs);
+    }
+    return true;
+}
+
 } // namespace
 
 FMOD_RESULT FMOD_System_Create(FMOD::System** system) {
@@ -98,7 +158,9 @@ FMOD_RESULT FMOD_System_Create(FMOD::System** system) {
 
 namespace FMOD {
 
-System::~System() { delete output; }
+System::~System() {
+    delete output;
+}
 
 FMOD_RESULT System::init(int maxChannels, FMOD_INITFLAGS, void*) {
     if (maxChannels < 1) {
@@ -159,14 +221,7 @@ FMOD_RESULT System::playSound(FMOD_CHANNELINDEX, Sound* sound, bool paused, Chan
     mpg123_seek(sound->stream->decoder, 0, SEEK_SET);
 
     if (SDL_WasInit(SDL_INIT_AUDIO) != 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-        SDL_AudioSpec want = {};
-        want.freq = static_cast<int>(sound->stream->rate);
-        want.format = AUDIO_S16SYS;
-        want.channels = outputChannels;
-        want.samples = 1024;
-        want.callback = fill;
-        want.userdata = output;
-        output->device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+        output->device = openDevice(output);
     }
     output->clockStart = timeGetTime();
     if (output->device != 0 && !paused) {
@@ -188,11 +243,14 @@ FMOD_RESULT Sound::getLength(unsigned int* length, FMOD_TIMEUNIT unit) {
     }
     *length = unit == FMOD_TIMEUNIT_PCM
                   ? static_cast<unsigned>(stream->lengthFrames)
-                  : static_cast<unsigned>(stream->lengthFrames * 1000 / static_cast<uint64_t>(stream->rate));
+                  : static_cast<unsigned>(stream->lengthFrames * 1000 /
+                                          static_cast<uint64_t>(stream->rate));
     return FMOD_OK;
 }
 
-Sound::~Sound() { delete stream; }
+Sound::~Sound() {
+    delete stream;
+}
 
 FMOD_RESULT Sound::release() {
     delete this;
@@ -217,10 +275,21 @@ FMOD_RESULT Channel::getPosition(unsigned int* position, FMOD_TIMEUNIT unit) {
             const uint64_t bufferMicros = inBuffer * 1000000 / rate;
             const uint64_t since = static_cast<uint64_t>(std::max<int64_t>(0, nowMicros() - at));
             micros = before * 1000000 / rate + std::min(since, bufferMicros);
+        } else {
+            micros = before * 1000000 / rate;
         }
-    } else {
+        if (!finished && SDL_GetAudioDeviceStatus(output->device) == SDL_AUDIO_STOPPED) {
+            loseDevice(output,
+                       std::max(output->lastReported, static_cast<unsigned>(micros / 1000)));
+        }
+    }
+    if (output->device == 0) {
         micros = static_cast<uint64_t>(timeGetTime() - output->clockStart) * 1000;
         finished = micros >= output->stream->lengthFrames * 1000000 / rate;
+        if (output->deviceLost && !finished &&
+            static_cast<int32_t>(timeGetTime() - output->nextReopen) >= 0) {
+            reopenDevice(output, static_cast<unsigned>(micros / 1000));
+        }
     }
     if (finished) {
         return FMOD_ERR_INVALID_HANDLE;

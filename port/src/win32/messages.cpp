@@ -67,6 +67,15 @@ SDL_Keycode sdlKey(WPARAM vk) {
                                   : static_cast<SDL_Keycode>(vk);
 }
 
+// Asks every top-level window to close.
+void closeAll() {
+    for (Uint32 id = 1; id < 256; ++id) {
+        if (WindowRecord* w = findBySdlId(id)) {
+            post(w->handle, WM_CLOSE, 0, 0);
+        }
+    }
+}
+
 void translate(const SDL_Event& e) {
     switch (e.type) {
     case SDL_KEYDOWN:
@@ -115,11 +124,7 @@ void translate(const SDL_Event& e) {
     case SDL_QUIT:
         // A quit request (the last window closed, or a signal) asks every top-level window
         // to close; a window that is already gone ignores it.
-        for (Uint32 id = 1; id < 256; ++id) {
-            if (WindowRecord* w = findBySdlId(id)) {
-                post(w->handle, WM_CLOSE, 0, 0);
-            }
-        }
+        closeAll();
         break;
     default:
         break;
@@ -133,6 +138,10 @@ void pumpEvents() {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         translate(e);
+    }
+    // A window destroyed from outside ends the run as a closed one does.
+    if (takeWindowGone()) {
+        closeAll();
     }
 }
 

@@ -43,8 +43,11 @@ struct WindowRecord {
 bool ensureVideo();
 // Whether video was tried and could not start (no display).
 bool videoFailed();
-// Ends the process (status 0, as a closed window does) when the X display goes away.
+// Ends the process (status 0, as a closed window does) when the X display goes away, and
+// notes X errors that say a window of the program no longer exists.
 void endWhenDisplayGoes();
+// Whether a window was found destroyed from outside since the last call.
+bool takeWindowGone();
 
 // The live record behind a handle, or null for a destroyed or unknown handle.
 WindowRecord* findWindow(HWND window);

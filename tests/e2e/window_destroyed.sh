@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# A window destroyed by another client (as xdotool windowclose or xkill -id do), the start-up
+# window or the main window, ends the run as closing it does: status 0 within two seconds.
+set -u
+exe=$1
+out=$2
+. "$(dirname "$0")/lib.bash"
+in_xvfb "$@"
+mkdir -p "$out"
+
+for stage in startup main; do
+    trace="$out/window_destroyed_$stage.trace"
+    rm -f "$trace"
+    VELMO_PORT_TRACE="$trace" "$exe" >"$out/window_destroyed_$stage.log" 2>&1 &
+    pid=$!
+    dialog=$(wait_window "vek" 20) || fail "$stage: no start-up window"
+    sleep 0.5
+    target=$dialog
+    if [ "$stage" = main ]; then
+        xdotool key --window "$dialog" Return
+        target=$(wait_window "velmo 08" 60) || fail "$stage: no main window"
+        # Loading comes first (it reads no messages): wait for the frames of the run, the
+        # second present (the first is the loading picture's).
+        for _ in $(seq 900); do
+            [ "$(grep -c "^present" "$trace" 2>/dev/null)" -ge 2 ] && break
+            sleep 0.1
+        done
+        [ "$(grep -c "^present" "$trace" 2>/dev/null)" -ge 2 ] || fail "$stage: the run never began"
+        sleep 1
+    fi
+    xdotool windowclose "$target" 2>/dev/null
+    wait_exit "$pid" 2 || fail "$stage: the program did not end after its window was destroyed"
+    [ "$status" -eq 0 ] || fail "$stage: exit status $status"
+    grep -q "X Error" "$out/window_destroyed_$stage.log" && fail "$stage: X errors were printed"
+done
+echo "window destroyed: ok"
