@@ -12,7 +12,7 @@
 
 namespace {
 
-// Start-up step 11: the demo's tweakable values, in the order of Part 2.101's table. Nothing
+// The demo's eight tweakable values, in the order they are registered. Nothing
 // reads them back; they live until the process ends.
 void registerTweakables() {
     const struct {

@@ -1,4 +1,4 @@
-// The production's start-up after the start-up window and its shutdown (Part 2.101): the one
+// The production's start-up after the start-up window and its shutdown: the one
 // sequence that WinMain and the test aids (aids/production_run) both go through. The aids
 // substitute only the clock, the sound device and the message boxes, through the port's test
 // hooks, before they call it; the start-up window's choice is the size they pass in the

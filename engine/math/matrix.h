@@ -29,7 +29,7 @@ Matrix& setTranslation(Matrix& m, const Vec3& v);
 // (m[3][0], m[3][1], m[3][2]).
 Vec3 getTranslation(const Matrix& m);
 
-// ---- Rotations: the engine's convention, NOT D3DX's (Part 1.140) ----------------------------
+// ---- Rotations: the engine's convention, NOT D3DX's ------------------------------------------
 // velmo::rotationX and velmo::rotationY turn the OTHER WAY from D3DXMatrixRotationX/Y: each is
 // the transpose of its D3DX namesake, that is the D3DX rotation by -angle. The scenes'
 // pictures depend on it: never swap one set for the other, and never mix them in one chain.

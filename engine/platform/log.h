@@ -19,25 +19,25 @@ void closeLog();
 // error, once for each place and code, so that a failed call shows in the tests' output.
 void lookUp(HRESULT hr, std::source_location call = std::source_location::current());
 
-// The numbers of the fatal-error check sites (Part 1.106's table), one name for each check.
+// The numbers of the fatal-error check sites, one name for each check.
 namespace fatal {
-// Render targets (Part 1.104).
+// Render targets.
 inline constexpr int kRenderTargetCreatedTwice = 52;
 inline constexpr int kRenderTargetBegunBeforeCreated = 113;
 inline constexpr int kRenderTargetBegunWhileActive = 118;
 inline constexpr int kRenderTargetEndedWhileInactive = 160;
-// Meshes (Part 1.122).
+// Meshes.
 inline constexpr int kGeometryCopiedFromEmptyMesh = 117;
 inline constexpr int kEmptyMeshDrawn = 141;
 inline constexpr int kGeometryOfEmptyMeshRead = 166;
 inline constexpr int kEmptyMeshPrepared = 202;
-// Subdivision (Part 1.131).
+// Subdivision.
 inline constexpr int kAdjacencyEntryFull = 188;
 inline constexpr int kCornerEdgesShareNoVertex = 230;
-// A face the pass cannot split (an edge or a corner that the source does not list): the Parts
-// give this check no number of its own, so it reports the corner check's 230.
+// A face the pass cannot split (an edge or a corner that the source does not list): no number of
+// its own was given to this check, so it reports the corner check's 230.
 inline constexpr int kFaceNotInSource = kCornerEdgesShareNoVertex;
-// Face vertices at upload (Part 1.123).
+// Face vertices at upload.
 inline constexpr int kFaceVertexMissingAtUpload = 320;
 } // namespace fatal
 

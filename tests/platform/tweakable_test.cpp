@@ -56,15 +56,21 @@ TEST(Log, CloseWithoutAStreamPrintsNothing) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 
-// The check sites' numbers are the ones Part 1.106 gives; two checks of the subdivision share 230.
-TEST(FatalError, SiteNumbersAreThoseOfTheParts) {
+// The check sites' numbers are fixed; two checks of the subdivision share 230.
+TEST(FatalError, SiteNumbersAreTheFixedOnes) {
     using namespace velmo::fatal;
-    const int numbers[] = {kRenderTargetCreatedTwice,    kRenderTargetBegunBeforeCreated,
-                           kRenderTargetBegunWhileActive, kRenderTargetEndedWhileInactive,
-                           kGeometryCopiedFromEmptyMesh,  kEmptyMeshDrawn,
-                           kGeometryOfEmptyMeshRead,      kEmptyMeshPrepared,
-                           kAdjacencyEntryFull,           kCornerEdgesShareNoVertex,
-                           kFaceNotInSource,              kFaceVertexMissingAtUpload};
+    const int numbers[] = {kRenderTargetCreatedTwice,
+                           kRenderTargetBegunBeforeCreated,
+                           kRenderTargetBegunWhileActive,
+                           kRenderTargetEndedWhileInactive,
+                           kGeometryCopiedFromEmptyMesh,
+                           kEmptyMeshDrawn,
+                           kGeometryOfEmptyMeshRead,
+                           kEmptyMeshPrepared,
+                           kAdjacencyEntryFull,
+                           kCornerEdgesShareNoVertex,
+                           kFaceNotInSource,
+                           kFaceVertexMissingAtUpload};
     const int expected[] = {52, 113, 118, 160, 117, 141, 166, 202, 188, 230, 230, 320};
     for (size_t i = 0; i < std::size(numbers); ++i) {
         EXPECT_EQ(numbers[i], expected[i]) << i;
