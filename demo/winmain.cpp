@@ -17,6 +17,9 @@ Production production;
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (!dataFolderFound()) {
+        return 1;
+    }
     auto* engine = new velmo::Engine;
     velmo::Window& window = *engine->window;
     setDisplayDefaults(window.settings);
