@@ -585,39 +585,13 @@ void BM_PerDraw(benchmark::State& state) {
     ID3DXEffect* effect = velmo::EffectCache::instance()->get("SolidObject.fxo");
     velmo::RenderTarget* target = finale.scene.getRenderTarget();
 
-    // The link's buffers copied into GL objects of our own for the raw draws.
+    // The link's buffers copied into GL objects of our own for the raw draws. GL bindings the
+    // device holds are put back after each use of raw GL: the device sends only what changed,
+    // trusting GL to hold what it last sent.
     velmo::MeshBuffers& buffers = *link->data->buffers;
-    void* vertexBytes = nullptr;
-    void* indexBytes = nullptr;
-    buffers.vertexBuffer->Lock(0, 0, &vertexBytes, D3DLOCK_READONLY);
-    buffers.indexBuffer->Lock(0, 0, &indexBytes, D3DLOCK_READONLY);
-    // GL bindings the device holds are put back after each use of raw GL: the device sends
-    // only what changed, trusting GL to hold what it last sent.
+    const RawMesh rawMesh(buffers);
     GLint deviceArray = 0;
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &deviceArray);
-    GLuint rawArray = 0, rawBuffers[2] = {};
-    glGenVertexArrays(1, &rawArray);
-    glGenBuffers(2, rawBuffers);
-    glBindVertexArray(rawArray);
-    glBindBuffer(GL_ARRAY_BUFFER, rawBuffers[0]);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(buffers.vertexCount) * buffers.stride, vertexBytes,
-                 GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, rawBuffers[1]);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(buffers.indexCount) * 4, indexBytes,
-                 GL_STATIC_DRAW);
-    buffers.vertexBuffer->Unlock();
-    buffers.indexBuffer->Unlock();
-    // The mesh's 64-byte vertex as the device lays it out: position, normal, texture sets 0
-    // and 1 (two floats), tangent and binormal (three).
-    const GLint sizes[6] = {3, 3, 2, 2, 3, 3};
-    uintptr_t offset = 0;
-    for (GLuint slot = 0; slot < 6; ++slot) {
-        glEnableVertexAttribArray(slot);
-        glVertexAttribPointer(slot, sizes[slot], GL_FLOAT, GL_FALSE, buffers.stride,
-                              reinterpret_cast<const void*>(offset));
-        offset += uintptr_t(sizes[slot]) * 4;
-    }
-    glBindVertexArray(GLuint(deviceArray));
 
     static const char* const kMatrices[] = {"worldViewProjection", "worldViewProjInv", "world",
                                             "viewProjection",      "worldView",        "worldInv",
@@ -681,7 +655,7 @@ void BM_PerDraw(benchmark::State& state) {
         for (int m = 0; m < 7; ++m) {
             locations[m] = glGetUniformLocation(GLuint(program), kMatrices[m]);
         }
-        glBindVertexArray(rawArray);
+        glBindVertexArray(rawMesh.array);
         for (int i = 0; i < kDraws; ++i) {
             for (GLint at : locations) {
                 glUniformMatrix4fv(at, 1, GL_TRUE, &wvps[size_t(i)]._11);
@@ -705,8 +679,6 @@ void BM_PerDraw(benchmark::State& state) {
     state.counters["engine_us"] = engine / n;
     state.counters["port_x"] = port / raw;
     state.counters["engine_x"] = engine / raw;
-    glDeleteBuffers(2, rawBuffers);
-    glDeleteVertexArrays(1, &rawArray);
 }
 BENCHMARK(BM_PerDraw)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
