@@ -1,7 +1,6 @@
 #include "d3d9/buffers.h"
 
 #include <algorithm>
-#include <new>
 #include <utility>
 
 #include "d3d9/device.h"
@@ -23,29 +22,55 @@ bool validUsage(DWORD usage, D3DPOOL pool) {
 } // namespace
 
 bool BufferStorage::create(UINT length, bool dynamic) {
-    try {
-        bytes.assign(length, 0);
-    } catch (const std::bad_alloc&) {
+    // calloc(0) may give null; one byte keeps a zero-length buffer's pointer valid.
+    bytes.reset(static_cast<unsigned char*>(std::calloc(std::max<size_t>(length, 1), 1)));
+    if (bytes == nullptr) {
         return false;
     }
+    this->length = length;
     while (glGetError() != GL_NO_ERROR) {
     }
     glUsage = dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
+    // The GL store is made by the first draw, as long as what it reads (see grow).
     glGenBuffers(1, &glBuffer);
-    // The copy-write target leaves the array and element bindings of the draw code alone. The
-    // contents come with the first draw that reads them.
-    glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
-    glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(length), nullptr, glUsage);
-    glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+    glSize = 0;
     staleBegin = 0;
     staleEnd = length;
     return glGetError() == GL_NO_ERROR;
+}
+
+void BufferStorage::grow(UINT end) {
+    // Half as long again at least, so that a buffer drawn a little further each frame
+    // (particles being emitted) is copied a few times in all, and never past the buffer's size.
+    const uint64_t longer = uint64_t(glSize) + glSize / 2;
+    const UINT wanted = UINT(std::min<uint64_t>(size(), std::max<uint64_t>(end, longer)));
+    GLuint keep = 0;
+    if (glSize > 0) {
+        // The bytes already up go across inside GL: they are not sent again.
+        glGenBuffers(1, &keep);
+        glBindBuffer(GL_COPY_READ_BUFFER, keep);
+        glBufferData(GL_COPY_READ_BUFFER, static_cast<GLsizeiptr>(glSize), nullptr, GL_STREAM_COPY);
+        glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
+        glCopyBufferSubData(GL_COPY_WRITE_BUFFER, GL_COPY_READ_BUFFER, 0, 0,
+                            static_cast<GLsizeiptr>(glSize));
+    }
+    glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
+    glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(wanted), nullptr, glUsage);
+    if (keep != 0) {
+        glCopyBufferSubData(GL_COPY_READ_BUFFER, GL_COPY_WRITE_BUFFER, 0, 0,
+                            static_cast<GLsizeiptr>(glSize));
+        glBindBuffer(GL_COPY_READ_BUFFER, 0);
+        glDeleteBuffers(1, &keep);
+    }
+    glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+    glSize = wanted;
 }
 
 void BufferStorage::deleteGlBuffer() {
     if (glBuffer != 0) {
         glDeleteBuffers(1, &glBuffer);
         glBuffer = 0;
+        glSize = 0;
     }
 }
 
@@ -70,7 +95,7 @@ HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags) {
     lockOffset = offset;
     lockSize = size;
     lockFlags = flags;
-    *data = bytes.data() + offset;
+    *data = bytes.get() + offset;
     return D3D_OK;
 }
 
@@ -100,6 +125,9 @@ void BufferStorage::upload(UINT begin, UINT end) {
     if (from >= to || glBuffer == 0) {
         return;
     }
+    if (to > glSize) {
+        grow(to);
+    }
     if (to == staleEnd) {
         staleEnd = from;
     } else {
@@ -109,13 +137,13 @@ void BufferStorage::upload(UINT begin, UINT end) {
         staleBegin = to;
     }
     glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
-    if (from == 0 && to == size()) {
+    if (from == 0 && to == glSize) {
         // All of it: new contents for the whole store, which lets the driver drop the old
         // instead of waiting for earlier draws that still read it.
-        glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(to), bytes.data(), glUsage);
+        glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(to), bytes.get(), glUsage);
     } else {
         glBufferSubData(GL_COPY_WRITE_BUFFER, static_cast<GLintptr>(from),
-                        static_cast<GLsizeiptr>(to - from), bytes.data() + from);
+                        static_cast<GLsizeiptr>(to - from), bytes.get() + from);
     }
     glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
     uploaded += to - from;

@@ -9,7 +9,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
@@ -25,8 +26,10 @@ public:
     BufferStorage(const BufferStorage&) = delete;
     BufferStorage& operator=(const BufferStorage&) = delete;
 
-    // Sizes the CPU copy (zero-filled) and makes the GL buffer, all of it stale; false when
-    // either fails. Needs the device's context current.
+    // Sizes the CPU copy (zero-filled) and names the GL buffer, all of it stale; false when
+    // either fails. Needs the device's context current. The GL buffer's store covers only
+    // what draws have read so far, so a buffer sized for far more than it is drawn with costs
+    // the driver no more than what is drawn.
     bool create(UINT length, bool dynamic);
     // Deletes the GL buffer (the context must be current); the CPU copy stays.
     void deleteGlBuffer();
@@ -41,12 +44,24 @@ public:
     // Bytes sent to the GL buffer since creation.
     uint64_t uploadedBytes() const { return uploaded; }
 
-    UINT size() const { return static_cast<UINT>(bytes.size()); }
+    UINT size() const { return length; }
     GLuint glName() const { return glBuffer; }
+    // Bytes in the GL buffer's store: the furthest any draw has read, or more.
+    UINT glStoreSize() const { return glSize; }
 
 private:
-    std::vector<unsigned char> bytes;
+    // Makes the GL store long enough for end bytes, keeping the bytes it holds.
+    void grow(UINT end);
+
+    struct FreeBytes {
+        void operator()(unsigned char* p) const { std::free(p); }
+    };
+    // Zero-filled by calloc, so a large buffer costs resident memory only where it is written:
+    // a particle buffer sized for its most particles holds few of them most of the time.
+    std::unique_ptr<unsigned char[], FreeBytes> bytes;
+    UINT length = 0;
     GLuint glBuffer = 0;
+    UINT glSize = 0; // bytes in the GL store
     GLenum glUsage = GL_STATIC_DRAW;
     bool locked = false;
     UINT lockOffset = 0;
@@ -74,6 +89,7 @@ public:
     // Brings the GL buffer up to date over the bytes a draw reads (context current).
     void upload(UINT begin, UINT end) { storage.upload(begin, end); }
     uint64_t uploadedBytes() const { return storage.uploadedBytes(); }
+    UINT glStoreSize() const { return storage.glStoreSize(); }
     // The CPU copy's size in bytes.
     UINT size() const { return storage.size(); }
 
