@@ -1,5 +1,6 @@
 #include "demo/production.h"
 
+#include <malloc.h>
 #include <windows.h>
 
 #include "demo/house_scene.h"
@@ -60,6 +61,9 @@ bool startProduction(velmo::Engine& engine, Production& production) {
     production.spectrum =
         SpectrumData::load("data/mirel.vek", SpectrumData::rowLimit(production.stream));
     registerTweakables();
+    // Loading frees what it decoded and imported, but the allocator keeps those pages;
+    // handing them back keeps the run's resident memory to what it holds.
+    malloc_trim(0);
 
     production.system->playSound(FMOD_CHANNEL_FREE, production.stream, false, &production.music);
     production.clock = LoopClock{};

@@ -23,6 +23,12 @@ Texture* DeviceState::loadTexture(const std::string& name) {
     return texture;
 }
 
+void DeviceState::releaseTexture(Texture* texture) {
+    if (textures.erase(texture) != 0) {
+        delete texture;
+    }
+}
+
 RenderTarget* DeviceState::createRenderTarget(uint32_t width, uint32_t height, D3DFORMAT format) {
     auto* target = new RenderTarget;
     target->create(width, height, format);

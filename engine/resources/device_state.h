@@ -23,6 +23,9 @@ public:
     // Loads a texture from the bytes the file cache holds for the name; registered, returned
     // even when loading failed. Every call makes a new texture.
     Texture* loadTexture(const std::string& name);
+    // Frees a texture loadTexture made before releaseAll does, for one no frame draws again
+    // (the loading picture). One not registered here is left alone.
+    void releaseTexture(Texture* texture);
 
     // A new target of that size and format, registered but not pooled.
     RenderTarget* createRenderTarget(uint32_t width, uint32_t height, D3DFORMAT format);

@@ -74,6 +74,15 @@ TEST_F(DeviceState, EveryLoadOfANameMakesItsOwnTextureAndAllAreFreedWithTheDevic
     first->load("dot.png"); // a loaded texture never loads again
     EXPECT_EQ(first->getTexture(), made);
 
+    // One freed early is gone from the registry; freeing it again, or one never registered,
+    // changes nothing (and frees nothing twice under the sanitizers).
+    state().releaseTexture(second);
+    EXPECT_EQ(state().textures.count(second), 0u);
+    state().releaseTexture(second);
+    velmo::Texture stranger;
+    state().releaseTexture(&stranger);
+    EXPECT_EQ(state().textures.size(), 1u);
+
     state().acquireRenderTarget(D3DFMT_A8R8G8B8);
     state().returnRenderTarget(state().acquireRenderTarget(D3DFMT_R32F));
     state().releaseAll(); // under the sanitizers, anything not freed here is reported
