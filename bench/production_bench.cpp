@@ -22,6 +22,7 @@
 #include <ctime>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -35,13 +36,18 @@ namespace {
 
 constexpr unsigned windowMs = 2000;
 constexpr unsigned windowEveryMs = 8000;
+// A frame over two display refreshes and twice the frame before it: something made or
+// compiled on the way, not the scene's own cost.
+constexpr double spikeMs = 33.4;
 
 struct Span {
     const char* name;
     std::vector<double> wallMs;
     std::vector<double> cpuMs;
-    std::vector<port::testing::DrawStats> perFrame; // what each frame sent to GL
-    double firstMs = -1.0;                          // the span's first timed frame
+    std::vector<port::testing::DrawStats> perFrame;  // what each frame sent to GL
+    double firstMs = -1.0;                           // the span's first timed frame
+    std::vector<std::pair<unsigned, double>> spikes; // (clock ms, wall ms) of frames far slower
+                                                     // than the frame before them
     bool chosen = true;
     bool sampled = false; // a frame of it was looked at
     bool drewSomething = false;
@@ -132,6 +138,8 @@ int measure(unsigned width, unsigned height, unsigned fps, bool full, std::vecto
         span.perFrame.push_back(difference(drawStats(), stats0));
         if (span.wallMs.empty()) {
             span.firstMs = wall;
+        } else if (wall > spikeMs && wall > 2.0 * span.wallMs.back()) {
+            span.spikes.emplace_back(ms, wall);
         }
         span.wallMs.push_back(wall);
         if (first) {
@@ -202,6 +210,15 @@ int measure(unsigned width, unsigned height, unsigned fps, bool full, std::vecto
                     median([](const auto& f) { return double(f.clearedPixels) / 1e6; }),
                     percentile(s.cpuMs, 0.5), s.firstMs);
     }
+    std::printf("\nSpikes (frames over %.1f ms and twice the frame before, by clock ms):", spikeMs);
+    bool anySpike = false;
+    for (int i = Intro; i < SpanCount; ++i) {
+        for (const auto& [at, wall] : spans[i].spikes) {
+            std::printf(" %s %u: %.1f ms;", spans[i].name, at, wall);
+            anySpike = true;
+        }
+    }
+    std::printf("%s\n", anySpike ? "" : " none");
     std::printf("\nloadDemo: %.2f s; peak resident memory: %.1f MiB\n", run.loadSeconds(),
                 usage.ru_maxrss / 1024.0);
     std::fflush(stdout);

@@ -413,9 +413,21 @@ void renderHarmoniaScene() {
 void warmHarmoniaScene() {
     if (!harmoniaMainScene)
         return;
-    harmoniaMainScene->warm(128.5f);
-    if (harmoniaScene)
+    if (harmoniaParticles)
+        warmWithParticle(*harmoniaMainScene, *harmoniaParticles, 128.5f);
+    else
+        harmoniaMainScene->warm(128.5f);
+    if (harmoniaScene) {
+        // A programme line is shown only from the part's first frame: one is put in for the
+        // draw (its glyphs meet every state the others do) and taken out again.
+        velmo::INode* line = harmoniaTextNodes[0];
+        const bool add = line && !harmoniaScene->findNode(programmeLines[0]);
+        if (add)
+            harmoniaScene->root->addChild(line);
         harmoniaScene->warm(128.5f);
+        if (add)
+            harmoniaScene->root->removeChild(line);
+    }
     drawHarmoniaStages(128.5f);
 }
 

@@ -399,7 +399,11 @@ void warmIntroScene() {
     if (introScene == nullptr) {
         return;
     }
-    introScene->warm(0.0f);
+    if (introParticles != nullptr) {
+        warmWithParticle(*introScene, *introParticles, 0.0f);
+    } else {
+        introScene->warm(0.0f);
+    }
     drawIntroStages(0.0f);
 }
 

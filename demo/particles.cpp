@@ -22,6 +22,21 @@ int emitParticle(velmo::TextureParticleSystem& system, const velmo::TextureParti
     return slot;
 }
 
+void warmWithParticle(velmo::Scene& scene, velmo::TextureParticleSystem& system, float t) {
+    const size_t slotsBefore = system.slots.size();
+    const int slot = emitParticle(system, velmo::TextureParticle(1.0f, 0.5f, 0.0f, 0.0f, 0.0f));
+    scene.warm(t);
+    if (slot < 0) {
+        return;
+    }
+    system.freeParticle(slot);
+    // A slot the particle added is dropped again rather than kept for reuse.
+    if (system.slots.size() > slotsBefore) {
+        system.slots.pop_back();
+        system.freeIndices.pop_back();
+    }
+}
+
 void ParticleSystem2::update(const D3DXMATRIX*, float dt) {
     demoSrand(smokeJitterSeed);
     for (velmo::TextureParticle* p : slots) {

@@ -7,10 +7,16 @@
 
 #include "engine/render/particle_system.h"
 #include "engine/scene/node.h"
+#include "engine/scene/scene.h"
 
 // Hands a new copy of particle to the system; the slot it took, or -1 when the system refused
 // it (full), in which case the copy is freed again.
 int emitParticle(velmo::TextureParticleSystem& system, const velmo::TextureParticle& particle);
+
+// Draws scene once (velmo::Scene::warm) with one particle put into system, so that the draw
+// meets the particles' drawing state too although none may have been emitted yet, then takes
+// the particle out again: the system's slots are as they were.
+void warmWithParticle(velmo::Scene& scene, velmo::TextureParticleSystem& system, float t);
 
 // The intro's smoke: particles grow, fade and drift with a jitter that repeats every tick.
 // Each update seeds the shared generator with a fixed value for the jitter, then hands it on

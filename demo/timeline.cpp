@@ -27,7 +27,7 @@ constexpr float finaleStart = 155.0f;
 
 using velmo::lookUp;
 
-// Draws every scene once with its stages into a pooled target that is never shown, so that
+// Draws every scene with its stages into a pooled target that is never shown, so that
 // the renderer compiles every shader and meets every drawing state while the loading picture
 // is up, not in the first frame of each part. No state a later frame reads changes.
 void warmScenes() {
@@ -37,11 +37,19 @@ void warmScenes() {
     }
     velmo::RenderTarget* scratch = state->acquireRenderTarget(D3DFMT_A8R8G8B8);
     scratch->begin(0);
+    // A pass's drawing states are partly those the draw before it left, so each scene is drawn
+    // after the one the run shows before it and again after itself, as in the run, and the
+    // intro last, since the first frame follows the warm-up.
+    warmIntroScene();
     warmIntroScene();
     warmTextOverlay();
     warmHouseScene();
+    warmHouseScene();
+    warmHarmoniaScene();
     warmHarmoniaScene();
     warmFinaleScene();
+    warmFinaleScene();
+    warmIntroScene();
     scratch->end();
     state->returnRenderTarget(scratch);
 }
@@ -102,6 +110,8 @@ void loadDemo() {
     buildFinaleScene();
     buildTextOverlay();
     warmScenes();
+    // The picture stays on the screen until the first frame; no frame draws it again.
+    velmo::Device::instance()->state->releaseTexture(loading);
 }
 
 void updateDemo(float t) {
