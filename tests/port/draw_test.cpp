@@ -364,11 +364,42 @@ TEST_F(WaitingClears, CoverTheWholeSurfaceInAFramebufferOfMixedSizes) {
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0), D3D_OK);
     ASSERT_EQ(device->SetDepthStencilSurface(makeDepth(16, 8)), D3D_OK);
     beginFlat(D3DXVECTOR4(1, 0, 0, 1));
+    // A depth test puts the smaller depth surface into the framebuffer.
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
     EXPECT_EQ(drawQuad(), D3D_OK);
     end();
     const std::vector<DWORD> pixels = readTarget();
     EXPECT_EQ(at(pixels, 2, 2), kRed);
     EXPECT_EQ(at(pixels, 20, 12), kBlue);
+}
+
+// A depth surface takes part only from the first draw that tests depth: draws without depth
+// test leave its clear waiting, and from then on it stays in the framebuffer, so that the
+// framebuffer of a pass does not change between draws with and without depth.
+TEST_F(WaitingClears, WaitOnADepthSurfaceUntilADrawTestsDepth) {
+    makeTarget(16, 8, 0);
+    ASSERT_EQ(device->SetDepthStencilSurface(makeDepth(16, 8)), D3D_OK);
+    // Depth 0 everywhere: a quad at depth 0 drawn with the test LESS fails it.
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 0.0f, 0),
+              D3D_OK);
+    const auto draw = [&](const D3DXVECTOR4& color, bool depthTest) {
+        effect->SetVector("color", &color);
+        effect->CommitChanges();
+        device->SetRenderState(D3DRS_ZENABLE, depthTest ? D3DZB_TRUE : D3DZB_FALSE);
+        device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+        const port::testing::DrawStats before = port::testing::drawStats(device);
+        EXPECT_EQ(drawQuad(), D3D_OK);
+        return since(before, device);
+    };
+    beginFlat(D3DXVECTOR4(1, 0, 0, 1));
+    EXPECT_EQ(draw(D3DXVECTOR4(1, 0, 0, 1), false).clearedPixels, 16u * 8u); // colour only
+    EXPECT_EQ(draw(D3DXVECTOR4(0, 1, 0, 1), true).clearedPixels, 16u * 8u);  // then depth
+    EXPECT_EQ(draw(D3DXVECTOR4(0, 0, 1, 1), false).framebufferChanges, 0u);
+    EXPECT_EQ(draw(D3DXVECTOR4(0, 1, 0, 1), true).framebufferChanges, 0u);
+    end();
+    // Only the draws without depth test reached the target.
+    EXPECT_TRUE(all(readTarget(), kBlue));
 }
 
 // A clear waiting on a texture reaches it before a draw samples it.

@@ -108,7 +108,7 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
         device->depthStencil = device->autoDepthStencil;
         device->depthStencil->AddRef();
     }
-    device->bindRenderTargets();
+    device->bindRenderTargets(false);
     if (glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         device->Release();
         return nullptr;
@@ -237,7 +237,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
         }
         return D3D_OK;
     }
-    bindRenderTargets();
+    bindRenderTargets((clearFlags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0);
     glEnable(GL_SCISSOR_TEST);
     GLbitfield mask = 0;
     if (clearFlags & D3DCLEAR_TARGET) {

@@ -98,9 +98,13 @@ public:
     // Makes the device's GL context current; false once it is gone. Every port call that
     // touches GL starts here, which is where test builds note the call for their GL check.
     bool makeCurrent(const std::source_location& call = std::source_location::current());
-    // Binds the framebuffer of the bound render targets and depth surface for drawing, and
-    // sends there the clears waiting on them.
-    void bindRenderTargets();
+    // Binds the framebuffer of the bound render targets for drawing, and sends there the
+    // clears waiting on them. The bound depth surface is attached once something needs it
+    // (`depthNeeded`: a draw with depth or stencil test, a clear of depth or stencil), and
+    // from then on always, so that depth surfaces of targets only ever drawn without depth
+    // get no storage and no clears, and the framebuffer of a pass does not change between
+    // its draws.
+    void bindRenderTargets(bool depthNeeded);
     // Sends the clear waiting on a surface, if any, in a framebuffer of its own; before the
     // surface is read or sampled.
     void sendClear(Surface* surface);
@@ -121,8 +125,9 @@ private:
     // Whether a clear of the viewport covers every surface of the bound framebuffer, all of
     // one size, so that it can wait for the surfaces' next use.
     bool clearCoversTargets() const;
-    // Sends the clears waiting on the surfaces of the bound framebuffer into it.
-    void sendBoundClears();
+    // Sends the clears waiting on the surfaces of the bound framebuffer into it; `depth` is
+    // the depth surface attached there, if any.
+    void sendBoundClears(Surface* depth);
     // Sends a surface's waiting clear into the bound framebuffer, where it is attached at
     // colour index `index` (a depth-stencil surface at the depth-stencil attachment).
     void sendClear(Surface& surface, GLint index);

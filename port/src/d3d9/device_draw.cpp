@@ -40,7 +40,9 @@ bool Device::prepareDraw(GLuint buffer, GLintptr offset, UINT stride) {
             }
         }
     }
-    bindRenderTargets();
+    // Without depth test, depth is neither read nor written: D3D writes depth only with it.
+    bindRenderTargets(renderStates[D3DRS_ZENABLE] != D3DZB_FALSE ||
+                      renderStates[D3DRS_STENCILENABLE] != FALSE);
     applyViewport();
     return pipeline.prepare(renderStates, vertexFormat, buffer, offset, stride);
 }

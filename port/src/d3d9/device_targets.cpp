@@ -37,14 +37,19 @@ void Device::forgetSurface(const Surface* surface) {
     }
 }
 
-void Device::bindRenderTargets() {
+void Device::bindRenderTargets(bool depthNeeded) {
     Attachments bound;
     for (size_t i = 0; i < renderTargets.size(); ++i) {
         bound.colors[i] = renderTargets[i];
     }
-    bound.depth = depthStencil;
+    Surface* depth = nullptr;
+    if (depthStencil != nullptr && (depthNeeded || depthStencil->hasStorage())) {
+        depth = depthStencil;
+        depth->makeStorage();
+    }
+    bound.depth = depth;
     glState().bindDrawFramebuffer(framebuffers.get(bound));
-    sendBoundClears();
+    sendBoundClears(depth);
 }
 
 bool Device::clearCoversTargets() const {
@@ -59,7 +64,7 @@ bool Device::clearCoversTargets() const {
            std::all_of(renderTargets.begin(), renderTargets.end(), fits) && fits(depthStencil);
 }
 
-void Device::sendBoundClears() {
+void Device::sendBoundClears(Surface* depth) {
     // A framebuffer of surfaces of several sizes covers only their common part: each surface
     // then gets its whole clear in a framebuffer of its own, and this one is bound again.
     bool mixed = false;
@@ -67,7 +72,8 @@ void Device::sendBoundClears() {
     for (const Surface* s : renderTargets) {
         waiting = waiting || (s != nullptr && s->pendingClear.any());
     }
-    waiting = waiting || (depthStencil != nullptr && depthStencil->pendingClear.any());
+    // A depth surface left out of the framebuffer keeps its clear for its first use.
+    waiting = waiting || (depth != nullptr && depth->pendingClear.any());
     if (!waiting) {
         return;
     }
@@ -76,14 +82,14 @@ void Device::sendBoundClears() {
         mixed = mixed || (s != nullptr &&
                           (s->desc().Width != size.Width || s->desc().Height != size.Height));
     }
-    mixed = mixed || (depthStencil != nullptr && (depthStencil->desc().Width != size.Width ||
-                                                  depthStencil->desc().Height != size.Height));
+    mixed = mixed || (depth != nullptr &&
+                      (depth->desc().Width != size.Width || depth->desc().Height != size.Height));
     if (mixed) {
         for (Surface* s : renderTargets) {
             sendClear(s);
         }
-        sendClear(depthStencil);
-        bindRenderTargets();
+        sendClear(depth);
+        bindRenderTargets(depth != nullptr);
         return;
     }
     for (size_t i = 0; i < renderTargets.size(); ++i) {
@@ -91,8 +97,8 @@ void Device::sendBoundClears() {
             sendClear(*renderTargets[i], static_cast<GLint>(i));
         }
     }
-    if (depthStencil != nullptr) {
-        sendClear(*depthStencil, 0);
+    if (depth != nullptr) {
+        sendClear(*depth, 0);
     }
 }
 
@@ -102,6 +108,7 @@ void Device::sendClear(Surface* surface) {
     }
     Attachments alone;
     if (surface->isDepthStencil()) {
+        surface->makeStorage();
         alone.depth = surface;
     } else {
         alone.colors[0] = surface;

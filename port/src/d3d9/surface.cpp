@@ -60,14 +60,20 @@ Surface* Surface::createBackBuffer(Device* device, UINT width, UINT height, D3DF
 }
 
 Surface* Surface::createDepthStencil(Device* device, UINT width, UINT height) {
-    auto* s = new Surface(
+    return new Surface(
         device, Kind::DepthStencil,
         surfaceDesc(width, height, D3DFMT_D24S8, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT));
-    glGenRenderbuffers(1, &s->glRenderbuffer);
-    glBindRenderbuffer(GL_RENDERBUFFER, s->glRenderbuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(width),
-                          static_cast<GLsizei>(height));
-    return s;
+}
+
+void Surface::makeStorage() {
+    if (surfaceKind != Kind::DepthStencil || glRenderbuffer != 0) {
+        return;
+    }
+    glGenRenderbuffers(1, &glRenderbuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, glRenderbuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8,
+                          static_cast<GLsizei>(description.Width),
+                          static_cast<GLsizei>(description.Height));
 }
 
 Surface* Surface::createSystemMemory(Device* device, UINT width, UINT height, D3DFORMAT format) {

@@ -41,6 +41,10 @@ public:
     // Attaches the surface to the bound GL framebuffer: colour surfaces at the attachment
     // given, depth-stencil surfaces at the depth-stencil attachment.
     void attachTo(GLenum colorAttachment) const;
+    // A depth-stencil surface gets its GL storage when it is first attached: most are made
+    // for targets that are only ever drawn without depth.
+    bool hasStorage() const { return glRenderbuffer != 0; }
+    void makeStorage();
     // The bytes of a system-memory surface, rows packed top row first.
     unsigned char* pixels() { return memory.data(); }
 
