@@ -285,6 +285,8 @@ void buildHarmoniaScene() {
     harmoniaMainScene->root->blurMapEnabled = true;
     harmoniaMainScene->root->blurMapTarget =
         velmo::Device::instance()->state->acquireRenderTarget(D3DFMT_A8R8G8B8);
+    // The motion blur reads the blur map and the depth; nothing reads the colour target.
+    harmoniaMainScene->root->colorTargetRead = false;
     harmoniaMainScene->velocityScale = 0.1f;
 
     if (scriptFont) {

@@ -281,6 +281,9 @@ void buildHouseScene() {
 
     root->blurMapEnabled = true;
     root->blurMapTarget = velmo::Device::instance()->state->acquireRenderTarget(D3DFMT_A8R8G8B8);
+    // The stages over the house read only the blur map.
+    root->floatTargetRead = false;
+    root->colorTargetRead = false;
 
     houseLight =
         new velmo::NodePointlight(0.0f, 0.0f, 0.0f, 5.0f, 1.0f, 50.0f, 1.0f, 1.0f, 1.0f, 1.0f);

@@ -177,6 +177,10 @@ void loadSharedAssets() {
     harmoniaScene->diffuseScale = {1, 1, 1, 1};
     harmoniaScene->specularScale = {1, 1, 1, 1};
     harmoniaScene->root->camera = harmoniaCamera;
+    // The programme lines are laid over the picture as they are: no stage reads the further
+    // targets.
+    harmoniaScene->root->floatTargetRead = false;
+    harmoniaScene->root->colorTargetRead = false;
 
     harmoniaLight = new velmo::NodePointlight(20, 0, -15, 15, 2, 100, 1, 1, 1, 1);
     harmoniaScene->root->addChild(harmoniaLight);

@@ -127,6 +127,8 @@ void buildTextOverlay() {
 
     root->blurMapEnabled = true;
     root->blurMapTarget = velmo::Device::instance()->state->acquireRenderTarget(D3DFMT_A8R8G8B8);
+    // The motion blur reads the blur map and the depth; nothing reads the colour target.
+    root->colorTargetRead = false;
     overlayScene->velocityScale = 0.1f;
     root->camera = overlayCamera;
     root->addChild(overlayLight);

@@ -184,10 +184,10 @@ void beginMaterialShader(MeshInstance* instance, MatrixStack* stack) {
         shader->setFloat("velocityScale", scene->velocityScale);
         extra->begin(1);
     }
-    if (RenderTarget* color = scene->colorTarget()) {
+    if (RenderTarget* color = scene->root->drawnColorTarget()) {
         color->begin(3);
     }
-    if (RenderTarget* depth = scene->floatTarget()) {
+    if (RenderTarget* depth = scene->root->drawnFloatTarget()) {
         depth->begin(2);
     }
 
@@ -213,10 +213,10 @@ void endMaterialShader(MatrixStack* stack) {
     if (RenderTarget* extra = scene->extraTarget()) {
         extra->end();
     }
-    if (RenderTarget* color = scene->colorTarget()) {
+    if (RenderTarget* color = scene->root->drawnColorTarget()) {
         color->end();
     }
-    if (RenderTarget* depth = scene->floatTarget()) {
+    if (RenderTarget* depth = scene->root->drawnFloatTarget()) {
         depth->end();
     }
     delete shader;

@@ -70,7 +70,7 @@ void SceneRoot::render(float t) {
     time = t;
     MatrixStack::instance()->scene = owner;
 
-    for (RenderTarget* target : {blurMapTarget, floatTargetRT, colorTargetRT}) {
+    for (RenderTarget* target : {blurMapTarget, drawnFloatTarget(), drawnColorTarget()}) {
         if (target != nullptr) {
             target->begin(0);
             clearCurrentTarget(0xFF808080);

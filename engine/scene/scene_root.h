@@ -76,6 +76,14 @@ public:
     Scene* owner;
     RenderTarget* floatTargetRT = nullptr;
     RenderTarget* colorTargetRT = nullptr;
+    // Whether a later stage reads the float or the colour target. Where nothing does, the
+    // scene's draws neither bind nor clear it: writing pixels no one reads is pure fill cost.
+    bool floatTargetRead = true;
+    bool colorTargetRead = true;
+    // The further targets the scene's draws write: the blur map when installed, the float
+    // and colour targets when read. Null for one that is not written.
+    RenderTarget* drawnFloatTarget() const { return floatTargetRead ? floatTargetRT : nullptr; }
+    RenderTarget* drawnColorTarget() const { return colorTargetRead ? colorTargetRT : nullptr; }
     float lastTransformTime = -1.0f;
     bool blurMapEnabled = false;
     // Optional, installed from the pool by whoever builds the scene; given back by the root.

@@ -311,12 +311,18 @@ TEST_F(ShaderBinding, TexturesAreSentAndANullTextureClearsTheParameter) {
 }
 
 TEST_F(ShaderBinding, FurtherTargetsAreBoundOnlyBetweenBeginAndEnd) {
+    // Float and colour targets that no later stage reads are not bound.
     struct Case {
         bool blurMap;
+        bool floatRead;
+        bool colorRead;
     };
-    for (const Case c : {Case{false}, Case{true}}) {
-        SCOPED_TRACE(c.blurMap);
-        if (c.blurMap) {
+    for (const Case c : {Case{false, true, true}, Case{false, false, false}, Case{true, true, true},
+                         Case{true, true, false}, Case{true, false, true}}) {
+        SCOPED_TRACE(testing::Message() << c.blurMap << c.floatRead << c.colorRead);
+        scene->root->floatTargetRead = c.floatRead;
+        scene->root->colorTargetRead = c.colorRead;
+        if (c.blurMap && scene->root->blurMapTarget == nullptr) {
             scene->root->blurMapTarget =
                 velmo::Device::instance()->state->acquireRenderTarget(D3DFMT_A8R8G8B8);
             scene->velocityScale = 3.5f;
@@ -331,7 +337,8 @@ TEST_F(ShaderBinding, FurtherTargetsAreBoundOnlyBetweenBeginAndEnd) {
         EXPECT_EQ(stack->shader->technique, "SolidObject");
         EXPECT_TRUE(stack->shader->begun);
         const velmo::RenderTarget* expected[4] = {nullptr, scene->extraTarget(),
-                                                  scene->floatTarget(), scene->colorTarget()};
+                                                  c.floatRead ? scene->floatTarget() : nullptr,
+                                                  c.colorRead ? scene->colorTarget() : nullptr};
         for (DWORD i = 1; i < 4; ++i) {
             IDirect3DSurface9* bound = nullptr;
             device->GetRenderTarget(i, &bound);

@@ -386,6 +386,15 @@ TEST_F(SceneTest, EveryRenderClearsTheFurtherTargetsToMidGrey) {
         EXPECT_EQ(pixel(scene->getRenderTarget(), 7, 9), 0x00000000u);
         EXPECT_FALSE(scene->extraTarget()->isActive());
     }
+    // A float or colour target that no later stage reads is left as it is.
+    root->floatTargetRead = false;
+    root->colorTargetRead = false;
+    fill(scene->colorTarget(), 0xff0000ff);
+    fill(scene->floatTarget(), 0xff0000ff);
+    scene->render(0.01f);
+    EXPECT_EQ(pixel(scene->extraTarget(), 7, 9), 0xff808080u);
+    EXPECT_EQ(pixel(scene->colorTarget(), 7, 9), 0xff0000ffu);
+    EXPECT_EQ(value(scene->floatTarget(), 7, 9), 0.0f);
 }
 
 TEST_F(SceneTest, ASceneDrawsItsNodesIntoItsOwnTarget) {
