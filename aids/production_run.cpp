@@ -74,6 +74,15 @@ void ProductionRun::skipTo(unsigned ms) {
     production.clock.accumulator = 0;
 }
 
+void ProductionRun::catchUpTo(unsigned ms, unsigned stepMs) {
+    for (DWORD next = now + stepMs; next < clockOrigin + ms && !over(); next += stepMs) {
+        now = next;
+        const float t =
+            advanceClock(*engine->window, production.music, production.clock, production.spectrum);
+        runDueUpdates(production.clock, t);
+    }
+}
+
 FrameReport ProductionRun::frameAt(unsigned ms) {
     now = clockOrigin + ms;
     return runProductionFrame(*engine, production);

@@ -2,8 +2,10 @@
 // substituted clock: demo time steps from 0 to the end of the run in fixed render steps with
 // the fixed 50 ms updates, at each display size in a fresh process, offscreen with vsync off.
 // To stay within a few minutes it times 2-second windows, one in every 8 seconds of the
-// timeline (every span gets at least one), skipping the time between them as --from does in
-// the capture aid; --full times every frame.
+// timeline (every span gets at least one); between windows it runs the skipped frames' clock
+// steps and updates without drawing, so that each window finds its scene as a full run would
+// (a scene's update given the whole skipped time at once, as one step, would leave it far from
+// there: several seconds of particles born in one frame); --full times every frame.
 // A frame's time is runFrame plus glFinish, so that the renderer's own threads finish the
 // frame inside it; the main thread's CPU time is reported beside it. Not part of the tests.
 // A second table breaks each span's frames down by what the device sent to GL (medians per
@@ -124,7 +126,7 @@ int measure(unsigned width, unsigned height, unsigned fps, bool full, std::vecto
             continue;
         }
         if (skipped) {
-            run.skipTo(ms);
+            run.catchUpTo(ms, 1000 / fps);
             skipped = false;
         }
         const port::testing::DrawStats stats0 = drawStats();

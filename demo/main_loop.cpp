@@ -23,15 +23,8 @@ unsigned musicPosition(FMOD::Channel* music, LoopClock& clock, DWORD now) {
     return clock.lastMusicPosition + (now - clock.lastMusicPositionAt);
 }
 
-FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Channel* music,
-                     LoopClock& clock, SpectrumData& spectrum) {
-    const D3DVIEWPORT9 whole = {0, 0, window.settings.width, window.settings.height, 0.0f, 10.0f};
-    device->SetViewport(&whole);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0, 0.0f, 0);
-
-    const D3DVIEWPORT9 letterbox = window.letterboxViewport();
-    lookUp(device->SetViewport(&letterbox));
-
+float advanceClock(velmo::Window& window, FMOD::Channel* music, LoopClock& clock,
+                   SpectrumData& spectrum) {
     const DWORD now = timeGetTime();
     const DWORD delta = now - clock.previousFrame;
     const DWORD elapsed = now - clock.start;
@@ -45,18 +38,30 @@ FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Chan
         CloseWindow(window.window);
         window.quit = true;
     }
+    return demoTimeAt(position);
+}
 
-    lookUp(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
-
-    FrameReport report = {0, demoTimeAt(position)};
-    if (clock.accumulator >= 50) {
-        const DWORD n = clock.accumulator / 50;
-        for (DWORD i = 0; i < n; ++i) {
-            updateDemo(report.t);
-            clock.accumulator -= 50;
-            ++report.updates;
-        }
+unsigned runDueUpdates(LoopClock& clock, float t) {
+    const DWORD n = clock.accumulator / 50;
+    for (DWORD i = 0; i < n; ++i) {
+        updateDemo(t);
+        clock.accumulator -= 50;
     }
+    return n;
+}
+
+FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Channel* music,
+                     LoopClock& clock, SpectrumData& spectrum) {
+    const D3DVIEWPORT9 whole = {0, 0, window.settings.width, window.settings.height, 0.0f, 10.0f};
+    device->SetViewport(&whole);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0, 0.0f, 0);
+
+    const D3DVIEWPORT9 letterbox = window.letterboxViewport();
+    lookUp(device->SetViewport(&letterbox));
+
+    FrameReport report = {0, advanceClock(window, music, clock, spectrum)};
+    lookUp(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
+    report.updates = runDueUpdates(clock, report.t);
     renderDemo(report.t);
     lookUp(device->Present(nullptr, nullptr, nullptr, nullptr));
 

@@ -36,6 +36,15 @@ float demoTimeAt(unsigned positionMs);
 // has never given one (no music).
 unsigned musicPosition(FMOD::Channel* music, LoopClock& clock, DWORD now);
 
+// The clock step of a frame: takes the wall-clock time since the previous frame into the
+// update accumulator, sets the spectrum row for the music position, sets the window's quit
+// flag once the run is over, and returns the demo time the frame shows.
+float advanceClock(velmo::Window& window, FMOD::Channel* music, LoopClock& clock,
+                   SpectrumData& spectrum);
+
+// Runs the fixed 50 ms updates the accumulator holds, each at demo time t; returns how many.
+unsigned runDueUpdates(LoopClock& clock, float t);
+
 // Runs one frame: viewports and clears, clocks, spectrum row, fixed updates, render, present,
 // message pump. Sets the window's quit flag when the run is over.
 FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Channel* music,
