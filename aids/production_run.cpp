@@ -77,6 +77,12 @@ void ProductionRun::skipTo(unsigned ms) {
 void ProductionRun::catchUpTo(unsigned ms, unsigned stepMs) {
     for (DWORD next = now + stepMs; next < clockOrigin + ms && !over(); next += stepMs) {
         now = next;
+        if (next + stepMs >= clockOrigin + ms) {
+            // The last skipped frame is drawn, so that the frame at ms shows one step of motion
+            // since the frame before it, not the whole skipped time's.
+            runProductionFrame(*engine, production);
+            break;
+        }
         const float t =
             advanceClock(*engine->window, production.music, production.clock, production.spectrum);
         runDueUpdates(production.clock, t);

@@ -38,9 +38,10 @@ public:
     // Continues from demo time ms without catching up: the next frame runs no update for the
     // time skipped. The first frame of a run starts at 0 unless this moves it.
     void skipTo(unsigned ms);
-    // Continues from demo time ms as a run drawing a frame every stepMs would, without drawing:
-    // each skipped frame's clock step and fixed updates, so the scenes advance in steps of
-    // stepMs rather than in one long step at the next frame.
+    // Continues from demo time ms as a run drawing a frame every stepMs would: each skipped
+    // frame's clock step and fixed updates, without drawing but for the last one, so the scenes
+    // advance in steps of stepMs rather than in one long step at the next frame, and the motion
+    // the next frame shows is one step's.
     void catchUpTo(unsigned ms, unsigned stepMs);
     // Runs one frame with the clock and the music at demo time ms (never earlier than the
     // previous frame): the updates due since the previous frame, the render and the present.

@@ -3,9 +3,10 @@
 // the fixed 50 ms updates, at each display size in a fresh process, offscreen with vsync off.
 // To stay within a few minutes it times 2-second windows, one in every 8 seconds of the
 // timeline (every span gets at least one); between windows it runs the skipped frames' clock
-// steps and updates without drawing, so that each window finds its scene as a full run would
-// (a scene's update given the whole skipped time at once, as one step, would leave it far from
-// there: several seconds of particles born in one frame); --full times every frame.
+// steps and updates, drawing only the last, so that each window finds its scene as a full run
+// would (a scene's update given the whole skipped time as one step would leave it far from
+// there: several seconds of particles born in one frame, and seconds of motion blurred into
+// the window's first frame); --full times every frame.
 // A frame's time is runFrame plus glFinish, so that the renderer's own threads finish the
 // frame inside it; the main thread's CPU time is reported beside it. Not part of the tests.
 // A second table breaks each span's frames down by what the device sent to GL (medians per
