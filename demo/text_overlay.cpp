@@ -94,13 +94,20 @@ float bass(const float* spectrum) {
     return sum;
 }
 
-// Shows the glyph instances of the chosen line and hides every other line's.
+// Shows the glyph instances of the chosen line and hides every other line's. A hidden line is
+// hidden as a whole too, so that the scene's walks pass it by; a line whose state does not
+// change keeps its glyphs' flags.
 void showOnly(int line) {
     for (int i = 0; i < textOverlayLineCount; ++i) {
         velmo::INode* node = overlayTextNodes[i];
+        const bool hide = i != line;
+        if (node->hidden == hide) {
+            continue;
+        }
+        overlayScene->root->setChildHidden(node, hide);
         node->rewindChildren();
         while (auto* glyph = dynamic_cast<velmo::MeshInstance*>(node->nextChild())) {
-            glyph->visible = i == line;
+            glyph->visible = !hide;
         }
     }
 }
@@ -189,8 +196,10 @@ void warmTextOverlay() {
     }
     // One line's glyphs meet every drawing state the others do: the rest are hidden for the
     // draw and shown again after, as they were.
+    std::vector<std::pair<velmo::INode*, bool>> hiddenLines;
     std::vector<std::pair<velmo::MeshInstance*, bool>> shown;
     for (velmo::INode* node : overlayTextNodes) {
+        hiddenLines.emplace_back(node, node->hidden);
         node->rewindChildren();
         while (auto* glyph = dynamic_cast<velmo::MeshInstance*>(node->nextChild())) {
             shown.emplace_back(glyph, glyph->visible);
@@ -198,6 +207,9 @@ void warmTextOverlay() {
     }
     showOnly(0);
     overlayScene->warm(42.0f);
+    for (const auto& [node, hidden] : hiddenLines) {
+        overlayScene->root->setChildHidden(node, hidden);
+    }
     for (const auto& [glyph, visible] : shown) {
         glyph->visible = visible;
     }

@@ -64,6 +64,10 @@ public:
     std::map<INode*, ChildList::iterator> childPositions;
     D3DXMATRIX transform;
     std::string name;
+    // A hidden subtree draws nothing: the render walk and the transform pass pass it by. The
+    // scene root hides and shows its children (SceneRoot::setChildHidden), so that a subtree
+    // shown again holds the matrices the passes it missed would have given it.
+    bool hidden = false;
 
 private:
     void writeTree(std::string& out, int depth, std::vector<INode*>& ancestors);

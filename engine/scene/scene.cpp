@@ -49,7 +49,8 @@ void Scene::warm(float t) {
     const float lastTransformTime = root->lastTransformTime;
     const float timeStep = root->timeStep;
     const float time = root->time;
-    const bool transformed = root->transformed;
+    const int transformPasses = root->transformPasses;
+    const auto passViewProjections = root->passViewProjections;
     const uint32_t pathHash = root->currentPathHash;
 
     forceRender(t);
@@ -59,7 +60,8 @@ void Scene::warm(float t) {
     root->lastTransformTime = lastTransformTime;
     root->timeStep = timeStep;
     root->time = time;
-    root->transformed = transformed;
+    root->transformPasses = transformPasses;
+    root->passViewProjections = passViewProjections;
     root->currentPathHash = pathHash;
     currentScene = scene;
     stack->scene = stackScene;

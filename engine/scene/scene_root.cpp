@@ -59,10 +59,9 @@ void SceneRoot::render(float t) {
     const float moved = std::fabs(lastTransformTime - t);
     // Without a camera there is no view-projection: the pass waits for a render that has one.
     if (moved > 0.01f && camera != nullptr) {
-        computeTransforms(identityMatrix(), this, t, 0);
         // The first pass has no earlier pass to measure from: its time step is 0.
-        timeStep = transformed ? moved : 0.0f;
-        transformed = true;
+        timeStep = transformPasses > 0 ? moved : 0.0f;
+        computeTransforms(identityMatrix(), this, t, 0);
         lastTransformTime = t;
     }
     currentScene = owner;
@@ -99,11 +98,17 @@ void SceneRoot::updateNodes(INode* node, const D3DXMATRIX& parentWorld, float t)
 
 void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node,
                                   [[maybe_unused]] float t, uint32_t parentHash) {
-    computeTransforms(parentWorld, node, parentHash, camera->getViewProjection());
+    passViewProjections[1] = passViewProjections[0];
+    passViewProjections[0] = camera->getViewProjection();
+    ++transformPasses;
+    computeTransforms(parentWorld, node, parentHash, passViewProjections[0]);
 }
 
 void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash,
                                   const D3DXMATRIX& viewProjection) {
+    if (node->hidden) {
+        return;
+    }
     const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
     const uint32_t hash = pathHash(node, parentHash);
     PathMatrices& matrices = pathEntry(hash);
@@ -112,6 +117,33 @@ void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node, ui
     node->rewindChildren();
     while (INode* child = node->nextChild()) {
         computeTransforms(world, child, hash, viewProjection);
+    }
+}
+
+void SceneRoot::setChildHidden(INode* child, bool hide) {
+    if (child->hidden == hide) {
+        return;
+    }
+    child->hidden = hide;
+    if (!hide && transformPasses > 0) {
+        resumeTransforms(multiplyMatrix(getTransform(), identityMatrix()), child,
+                         pathHash(this, 0));
+    }
+}
+
+void SceneRoot::resumeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash) {
+    if (node->hidden) {
+        return;
+    }
+    const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
+    const uint32_t hash = pathHash(node, parentHash);
+    PathMatrices& matrices = pathEntry(hash);
+    matrices.previous =
+        transformPasses > 1 ? multiplyMatrix(world, passViewProjections[1]) : identityMatrix();
+    matrices.current = multiplyMatrix(world, passViewProjections[0]);
+    node->rewindChildren();
+    while (INode* child = node->nextChild()) {
+        resumeTransforms(world, child, hash);
     }
 }
 
@@ -132,6 +164,9 @@ void SceneRoot::gatherLights(INode* node, const D3DXMATRIX& parentWorld) {
 }
 
 void SceneRoot::renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash) {
+    if (node->hidden) {
+        return;
+    }
     const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
     const uint32_t hash = pathHash(node, parentHash);
     node->rewindChildren();

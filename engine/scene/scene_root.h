@@ -7,6 +7,7 @@
 // gathering handle a node before its children.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <unordered_map>
 #include <utility>
@@ -42,14 +43,24 @@ public:
     // The update walk: the node's subtree first, then the node's update with parentWorld.
     void updateNodes(INode* node, const D3DXMATRIX& parentWorld, float t);
     // The transform pass, pre-order: each path's matrix moves from current to previous, and
-    // current becomes world * the camera's view-projection. Needs a camera.
+    // current becomes world * the camera's view-projection. Needs a camera. A hidden subtree
+    // is passed by: its matrices wait until it is shown again. Counts the pass and keeps its
+    // view-projection.
     void computeTransforms(const D3DXMATRIX& parentWorld, INode* node, float t,
                            uint32_t parentHash);
     // Fills frameLights with every point light of the graph and its world matrix, pre-order.
     void gatherLights();
     // The render walk: the subtree first, then currentPathHash is set and a renderable node
-    // draws itself with parentWorld.
+    // draws itself with parentWorld. A hidden subtree is passed by.
     void renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash);
+
+    // Hides or shows child, a child of the root. Showing a hidden child gives every path of its
+    // subtree the two matrices the transform passes it missed would have left: world times the
+    // last pass's view-projection as current, and as previous world times the view-projection
+    // of the pass before (the identity when only one pass has run). That holds as long as the
+    // subtree's local transforms did not change while it was hidden; text that waits for its
+    // turn does not move, and a hundred hidden lines then cost the passes nothing.
+    void setChildHidden(INode* child, bool hide);
 
     // The hash of node reached under a parent of hash parentHash (0 under nothing): a node
     // reached along two paths gets two hashes, and keeps each from frame to frame. The node's
@@ -97,10 +108,14 @@ public:
     float time = 0.0f;
     // |t - last| of the last transform pass that ran; 0 for the first pass.
     float timeStep = 0.0f;
-    // Whether a transform pass has run.
-    bool transformed = false;
+    // How many transform passes have run, and the view-projections of the last pass (0) and
+    // of the one before it (1).
+    int transformPasses = 0;
+    std::array<D3DXMATRIX, 2> passViewProjections = {};
 
 private:
+    // The matrices of the paths below parentHash that a hidden subtree missed (setChildHidden).
+    void resumeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash);
     void gatherLights(INode* node, const D3DXMATRIX& parentWorld);
     // The transform pass under the camera's view-projection, asked once for the whole pass:
     // the camera cannot move while the pass runs.

@@ -87,12 +87,18 @@ protected:
         return -1;
     }
 
-    // The line whose glyphs are visible; -1 when none or several are.
+    // The line whose glyphs are visible; -1 when none or several are, or when a line's hidden
+    // flag does not match its glyphs.
     static int visibleLine() {
         int shown = -1;
         for (int i = 0; i < textOverlayLineCount; ++i) {
+            const bool hidden = overlayTextNodes[i]->hidden;
             for (velmo::INode* child : overlayTextNodes[i]->children) {
-                if (static_cast<velmo::MeshInstance*>(child)->visible) {
+                const bool visible = static_cast<velmo::MeshInstance*>(child)->visible;
+                if (visible == hidden) {
+                    return -1;
+                }
+                if (visible) {
                     if (shown >= 0 && shown != i) {
                         return -1;
                     }

@@ -260,6 +260,67 @@ TEST_F(SceneTest, EveryPathKeepsItsCurrentAndPreviousWorldViewProjection) {
     EXPECT_EQ(root->pathMatrices.count(unseen), 1u);
 }
 
+// A hidden child of the root is passed by the render walk and the transform pass; shown again,
+// its paths hold what the passes it missed would have left, as if it had never been hidden.
+TEST_F(SceneTest, AHiddenChildIsPassedByAndShownWithTheMatricesItMissed) {
+    RecordingNode *h = node("h"), *g = node("g"), *early = node("early");
+    h->transform = turnAndMove(0.5f, 1, 0, 0);
+    g->transform = turnAndMove(1.5f, 0, 1, 0);
+    early->transform = velmo::makeTranslation(0, -3, 2);
+    h->addChild(g);
+    SceneRoot* root = scene->root;
+    root->addChild(h);
+    root->addChild(early);
+    root->camera = &camera;
+    const uint32_t hRoot = SceneRoot::pathHash(root, 0);
+    const uint32_t hH = SceneRoot::pathHash(h, hRoot), hG = SceneRoot::pathHash(g, hH);
+    const uint32_t hEarly = SceneRoot::pathHash(early, hRoot);
+    const Matrix gWorld = velmo::multiplyMatrix(g->transform, h->transform);
+
+    // Before any pass there is nothing to catch up.
+    root->setChildHidden(early, true);
+    root->setChildHidden(early, false);
+    EXPECT_TRUE(root->pathMatrices.empty());
+    root->setChildHidden(early, true);
+
+    std::vector<Matrix> viewProjections;
+    const auto renderAt = [&](float t) {
+        camera.position = velmo::Vec3(t, 2.0f * t, -10.0f - t);
+        viewProjections.push_back(camera.getViewProjection());
+        renders.clear();
+        scene->render(t);
+    };
+    renderAt(0.0f);
+    EXPECT_EQ(names(renders), (std::vector<std::string>{"g", "h"}));
+    // Shown after one pass: that pass would have reached it for the first time.
+    root->setChildHidden(early, false);
+    expectMatrixNear(root->pathMatrices.at(hEarly).previous, velmo::identityMatrix());
+    expectMatrixNear(root->pathMatrices.at(hEarly).current,
+                     velmo::multiplyMatrix(early->transform, viewProjections[0]), 1e-5f);
+
+    root->setChildHidden(h, true);
+    renderAt(0.5f);
+    renderAt(1.0f);
+    EXPECT_EQ(names(renders), (std::vector<std::string>{"early"}));
+    // Hidden for two passes, its matrices are still the first pass's.
+    expectMatrixNear(root->pathMatrices.at(hG).current,
+                     velmo::multiplyMatrix(gWorld, viewProjections[0]), 1e-5f);
+
+    root->setChildHidden(h, false);
+    for (const auto& [hash, world] : {std::pair{hH, h->transform}, std::pair{hG, gWorld}}) {
+        expectMatrixNear(root->pathMatrices.at(hash).previous,
+                         velmo::multiplyMatrix(world, viewProjections[1]), 1e-5f);
+        expectMatrixNear(root->pathMatrices.at(hash).current,
+                         velmo::multiplyMatrix(world, viewProjections[2]), 1e-5f);
+    }
+    renderAt(1.5f);
+    EXPECT_EQ(names(renders), (std::vector<std::string>{"g", "h", "early"}));
+    expectMatrixNear(root->pathMatrices.at(hG).previous,
+                     velmo::multiplyMatrix(gWorld, viewProjections[2]), 1e-5f);
+    expectMatrixNear(root->pathMatrices.at(hG).current,
+                     velmo::multiplyMatrix(gWorld, viewProjections[3]), 1e-5f);
+}
+
 TEST_F(SceneTest, TheTransformPassRunsOnlyWhenTheTimeMovedByMoreThanAHundredth) {
     struct Step {
         float t;
