@@ -9,6 +9,8 @@
 //   effect alone, and through raw GL with the same program, in the same run;
 // - the floor under the finale-like frame: the same geometry, program, lights, textures,
 //   targets and stages, with the links sent as raw GL draws, in the same run as the frame.
+// - the finale's links as 380 draws against one instanced draw of the same triangles and
+//   fragment work, in raw GL: what drawing runs of identical instances at once would save.
 // The finale's stages are also timed one by one, to show which holds the frame.
 // Frame cases report the median and 99th percentile of the wall time per frame and the main
 // thread's CPU time per frame (the steadier figure on a shared machine); the per-draw case
@@ -681,5 +683,195 @@ void BM_PerDraw(benchmark::State& state) {
     state.counters["engine_x"] = engine / raw;
 }
 BENCHMARK(BM_PerDraw)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A link program: the position through the world-view-projection, the normal through the
+// world, one directional light. The two matrices are uniforms, or with `instanced` vertex
+// attributes that advance once per instance (slots 6 to 9 and 10 to 12). 0 when it fails.
+GLuint linkProgram(bool instanced) {
+    const std::string matrices =
+        instanced ? "layout(location = 6) in vec4 wvp0; layout(location = 7) in vec4 wvp1;\n"
+                    "layout(location = 8) in vec4 wvp2; layout(location = 9) in vec4 wvp3;\n"
+                    "layout(location = 10) in vec4 w0; layout(location = 11) in vec4 w1;\n"
+                    "layout(location = 12) in vec4 w2;\n"
+                    "mat4 wvp() { return mat4(wvp0, wvp1, wvp2, wvp3); }\n"
+                    "mat3 world() { return mat3(w0.xyz, w1.xyz, w2.xyz); }\n"
+                  : "uniform mat4 wvpUniform; uniform mat4 worldUniform;\n"
+                    "mat4 wvp() { return wvpUniform; }\n"
+                    "mat3 world() { return mat3(worldUniform); }\n";
+    const std::string vertex = "#version 330 core\n"
+                               "layout(location = 0) in vec3 position;\n"
+                               "layout(location = 1) in vec3 normal;\n" +
+                               matrices +
+                               "out vec3 worldNormal;\n"
+                               "void main() {\n"
+                               "    gl_Position = vec4(position, 1.0) * wvp();\n"
+                               "    worldNormal = normal * world();\n"
+                               "}\n";
+    const char* fragment =
+        "#version 330 core\n"
+        "in vec3 worldNormal;\n"
+        "out vec4 color;\n"
+        "void main() {\n"
+        "    float lit = max(dot(normalize(worldNormal), vec3(0.3, 0.8, -0.5)), 0.0);\n"
+        "    color = vec4(vec3(0.2 + 0.8 * lit), 1.0);\n"
+        "}\n";
+    const auto stage = [](GLenum kind, const char* source) {
+        const GLuint shader = glCreateShader(kind);
+        glShaderSource(shader, 1, &source, nullptr);
+        glCompileShader(shader);
+        return shader;
+    };
+    const GLuint program = glCreateProgram();
+    const GLuint vs = stage(GL_VERTEX_SHADER, vertex.c_str());
+    const GLuint fs = stage(GL_FRAGMENT_SHADER, fragment);
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    return linked != 0 ? program : 0;
+}
+
+// Whether drawing the finale's links as one instanced draw would pay: the 380 links of the
+// finale-like scene at their places, into the scene's picture target with depth, as 380 draws
+// (two matrices as uniforms, then the draw) and as one instanced draw (the same two matrices
+// per instance from a buffer refilled every frame), with the same vertex and fragment work.
+// Reports the median frame of each (clear, the links, glFinish), the saving per link, and
+// whether both drew the same picture.
+void BM_InstancedLinks(benchmark::State& state) {
+    Stage stage(640, 480);
+    if (!stage.ready) {
+        state.SkipWithError("no device");
+        return;
+    }
+    IDirect3DDevice9* device = stage.device;
+    velmo::preloadFile("SolidObject.fxo");
+    FinaleScene finale;
+    float t = 0.0f;
+    for (int i = 0; i < 3; ++i) {
+        finale.frame(device, t += kFrameStep); // buffers made, targets in the pool
+    }
+    finale.links[0]->rewindChildren();
+    auto* link = dynamic_cast<velmo::Mesh*>(finale.links[0]->nextChild());
+    const RawMesh raw(*link->data->buffers);
+    const GLuint perDraw = linkProgram(false), instanced = linkProgram(true);
+    if (perDraw == 0 || instanced == 0) {
+        state.SkipWithError("link programs did not build");
+        return;
+    }
+    const GLint wvpAt = glGetUniformLocation(perDraw, "wvpUniform");
+    const GLint worldAt = glGetUniformLocation(perDraw, "worldUniform");
+
+    // The instance buffer: per link, its world-view-projection then its world, transposed as
+    // the uniforms are (GL_TRUE), so that both programs read the same matrices.
+    struct Instance {
+        float wvp[16];
+        float world[12];
+    };
+    GLuint instances = 0;
+    glGenBuffers(1, &instances);
+    GLint deviceArray = 0, deviceProgram = 0;
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &deviceArray);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &deviceProgram);
+    glBindVertexArray(raw.array);
+    glBindBuffer(GL_ARRAY_BUFFER, instances);
+    for (GLuint column = 0; column < 7; ++column) {
+        glEnableVertexAttribArray(6 + column);
+        glVertexAttribPointer(6 + column, 4, GL_FLOAT, GL_FALSE, sizeof(Instance),
+                              reinterpret_cast<const void*>(uintptr_t(column) * 16));
+        glVertexAttribDivisor(6 + column, 1);
+    }
+    glBindVertexArray(GLuint(deviceArray));
+
+    std::vector<Instance> data(finale.links.size());
+    const auto placeLinks = [&](float at) {
+        finale.place(at);
+        const D3DXMATRIX viewProjection = finale.camera.getViewProjection();
+        for (size_t i = 0; i < data.size(); ++i) {
+            const D3DXMATRIX& world = finale.links[i]->transform;
+            const D3DXMATRIX wvp = velmo::multiplyMatrix(world, viewProjection);
+            for (int r = 0; r < 4; ++r) {
+                for (int c = 0; c < 4; ++c) {
+                    data[i].wvp[c * 4 + r] = wvp.m[r][c];
+                    if (c < 3) {
+                        data[i].world[c * 4 + r] = world.m[r][c];
+                    }
+                }
+            }
+        }
+    };
+    velmo::RenderTarget* target = finale.scene.getRenderTarget();
+    // One frame of the links placed for time `at`; with `picture`, the target's pixels after it.
+    const auto frame = [&](bool asInstances, float at, std::vector<unsigned char>* picture) {
+        placeLinks(at);
+        const double start = wallSeconds();
+        target->begin(0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->BeginScene();
+        link->draw(); // the device's depth state in place for the raw draws
+        glBindVertexArray(raw.array);
+        const auto count = GLsizei(raw.indices);
+        if (asInstances) {
+            glUseProgram(instanced);
+            glBindBuffer(GL_ARRAY_BUFFER, instances);
+            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size() * sizeof(Instance)), data.data(),
+                         GL_STREAM_DRAW);
+            glDrawElementsInstanced(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr,
+                                    GLsizei(data.size()));
+        } else {
+            glUseProgram(perDraw);
+            for (const Instance& one : data) {
+                glUniformMatrix4fv(wvpAt, 1, GL_FALSE, one.wvp);
+                float world[16] = {};
+                std::copy(one.world, one.world + 12, world);
+                world[15] = 1.0f;
+                glUniformMatrix4fv(worldAt, 1, GL_FALSE, world);
+                glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
+            }
+        }
+        glBindVertexArray(GLuint(deviceArray));
+        glUseProgram(GLuint(deviceProgram));
+        device->EndScene();
+        glFinish();
+        const double ms = (wallSeconds() - start) * 1e3;
+        if (picture != nullptr) {
+            picture->resize(size_t(target->getWidth()) * target->getHeight() * 4);
+            glReadPixels(0, 0, GLsizei(target->getWidth()), GLsizei(target->getHeight()), GL_RGBA,
+                         GL_UNSIGNED_BYTE, picture->data());
+        }
+        target->end();
+        return ms;
+    };
+    // Both ways draw the same picture: the comparison is between equal work.
+    std::vector<unsigned char> drawn, drawnInstanced;
+    frame(false, t, &drawn);
+    frame(true, t, &drawnInstanced);
+    state.counters["same_picture"] = drawn == drawnInstanced ? 1 : 0;
+    for (int i = 0; i < 5; ++i) {
+        frame(false, t += kFrameStep, nullptr);
+        frame(true, t, nullptr);
+    }
+    std::vector<double> draws, instancedDraws;
+    for (auto _ : state) {
+        draws.push_back(frame(false, t += kFrameStep, nullptr));
+        instancedDraws.push_back(frame(true, t, nullptr));
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["draws_ms"] = median(draws);
+    state.counters["instanced_ms"] = median(instancedDraws);
+    state.counters["saved_us_per_link"] =
+        (median(draws) - median(instancedDraws)) * 1e3 / double(data.size());
+    glDeleteBuffers(1, &instances);
+    glDeleteProgram(perDraw);
+    glDeleteProgram(instanced);
+}
+BENCHMARK(BM_InstancedLinks)->Iterations(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
