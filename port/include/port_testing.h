@@ -35,6 +35,9 @@ D3DPRESENT_PARAMETERS devicePresentParameters(IDirect3DDevice9* device);
 // How many sampler parameters the device has sent to GL since it was made; a draw sends a
 // sampler's parameters only when its sampler states changed since the draw before.
 unsigned samplerParameterCalls(IDirect3DDevice9* device);
+// How many render-state groups (blend, depth, raster, stencil) the device has sent to GL since
+// it was made; a draw sends a group only when it may differ from what GL holds.
+unsigned renderStateGroupsSent(IDirect3DDevice9* device);
 
 // What a device has asked of GL since it was made, for benchmarks that break a frame's cost
 // down: a reader takes the difference between two readings.

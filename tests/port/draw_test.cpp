@@ -198,6 +198,52 @@ TEST_F(Draw, SamplerStatesReachGlOnlyWhenTheyChange) {
     effect->SetTexture("tex", nullptr);
 }
 
+// The device sends render states to GL by group, and only a group that may differ from what
+// GL holds: one whose states changed, or whose write mask a clear opened. The pictures are
+// those of the states as set.
+TEST_F(Draw, RenderStatesReachGlByGroupOnlyWhenTheyChange) {
+    makeTarget(8, 8, 0);
+    beginFlat(D3DXVECTOR4(1, 0, 0, 1));
+    // Draws the red quad; answers the groups the draw sent.
+    const auto draw = [&] {
+        const unsigned before = port::testing::renderStateGroupsSent(device);
+        EXPECT_EQ(drawQuad(), D3D_OK);
+        return port::testing::renderStateGroupsSent(device) - before;
+    };
+    draw();
+    EXPECT_EQ(draw(), 0u) << "a repeated draw";
+    DWORD cull = 0;
+    device->GetRenderState(D3DRS_CULLMODE, &cull);
+    device->SetRenderState(D3DRS_CULLMODE, cull);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0x12345678);
+    EXPECT_EQ(draw(), 0u) << "a state set to its value, a state the draw reads itself";
+    // New values of states that leave the picture as it is.
+    DWORD blend = 0, depthFunction = 0;
+    device->GetRenderState(D3DRS_SRCBLEND, &blend);
+    device->GetRenderState(D3DRS_ZFUNC, &depthFunction);
+    device->SetRenderState(D3DRS_SRCBLEND, blend == D3DBLEND_ONE ? D3DBLEND_ZERO : D3DBLEND_ONE);
+    EXPECT_EQ(draw(), 1u) << "blending";
+    device->SetRenderState(D3DRS_ZFUNC,
+                           depthFunction == D3DCMP_ALWAYS ? D3DCMP_LESSEQUAL : D3DCMP_ALWAYS);
+    device->SetRenderState(D3DRS_CULLMODE, cull == D3DCULL_NONE ? D3DCULL_CCW : D3DCULL_NONE);
+    EXPECT_EQ(draw(), 2u) << "depth and raster";
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
+    EXPECT_EQ(draw(), 0u) << "a clear through the colour mask the states hold open";
+    EXPECT_TRUE(all(readTarget(), kRed));
+
+    // With colour writes closed, a clear opens them for itself and the next draw closes them.
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    EXPECT_EQ(draw(), 1u);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
+    EXPECT_TRUE(all(readTarget(), kBlue));
+    EXPECT_EQ(draw(), 1u);
+    EXPECT_TRUE(all(readTarget(), kBlue)) << "the draw wrote through a closed mask";
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
+    EXPECT_EQ(draw(), 1u);
+    EXPECT_TRUE(all(readTarget(), kRed));
+    end();
+}
+
 struct CullCase {
     const char* name;
     DWORD cullMode;

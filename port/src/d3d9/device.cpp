@@ -243,19 +243,18 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD clearFlags, D3DCO
     if (clearFlags & D3DCLEAR_TARGET) {
         glClearColor(((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f,
                      (color & 0xff) / 255.0f, ((color >> 24) & 0xff) / 255.0f);
-        glState().colorMask(15);
         mask |= GL_COLOR_BUFFER_BIT;
     }
     if (clearFlags & D3DCLEAR_ZBUFFER) {
         glClearDepth(std::clamp(z, 0.0f, 1.0f));
-        glState().depthMask(true);
         mask |= GL_DEPTH_BUFFER_BIT;
     }
     if (clearFlags & D3DCLEAR_STENCIL) {
         glClearStencil(static_cast<GLint>(stencil & 0xff));
-        glState().stencilMask(0xFF);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
+    pipeline.openWriteMasks(renderStates, (mask & GL_COLOR_BUFFER_BIT) != 0,
+                            (mask & GL_DEPTH_BUFFER_BIT) != 0, (mask & GL_STENCIL_BUFFER_BIT) != 0);
     uint64_t surfaces = (mask & (GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT)) != 0 ? 1 : 0;
     if (mask & GL_COLOR_BUFFER_BIT) {
         for (const Surface* target : renderTargets) {
@@ -318,7 +317,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers.get(source));
     glState().bindDrawFramebuffer(0);
     glDisable(GL_SCISSOR_TEST);
-    glState().colorMask(15);
+    pipeline.openWriteMasks(renderStates, true, false, false);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     stats.clearedPixels += uint64_t(std::max(dw, 0)) * uint64_t(std::max(dh, 0));
@@ -335,7 +334,10 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= renderStates.size()) {
         return D3DERR_INVALIDCALL;
     }
-    renderStates[state] = value;
+    if (renderStates[state] != value) {
+        renderStates[state] = value;
+        pipeline.renderStateChanged(state);
+    }
     return D3D_OK;
 }
 
@@ -369,6 +371,10 @@ port::testing::DrawStats port::testing::drawStats(IDirect3DDevice9* device) {
 
 unsigned port::testing::samplerParameterCalls(IDirect3DDevice9* device) {
     return static_cast<port::d3d9::Device*>(device)->samplerParameterCalls();
+}
+
+unsigned port::testing::renderStateGroupsSent(IDirect3DDevice9* device) {
+    return static_cast<port::d3d9::Device*>(device)->renderStateGroupsSent();
 }
 
 D3DPRESENT_PARAMETERS port::testing::devicePresentParameters(IDirect3DDevice9* device) {

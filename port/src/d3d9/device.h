@@ -169,6 +169,7 @@ public:
     // objects keep it true through this.
     GlState& glState() { return pipeline.glState(); }
     unsigned samplerParameterCalls() const { return pipeline.samplerParameterCalls(); }
+    unsigned renderStateGroupsSent() const { return pipeline.renderStateGroupsSent(); }
 
 private:
     // Binds the targets and applies the drawing state for a draw from `buffer`; false when

@@ -123,15 +123,9 @@ void Device::sendClear(Surface& surface, GLint index) {
         return;
     }
     const uint64_t pixels = uint64_t(surface.desc().Width) * surface.desc().Height;
+    pipeline.openWriteMasks(renderStates, clear.color, clear.depth, clear.stencil);
     if (clear.color) {
-        glState().colorMask(15);
         glClearBufferfv(GL_COLOR, index, clear.rgba.data());
-    }
-    if (clear.depth) {
-        glState().depthMask(true);
-    }
-    if (clear.stencil) {
-        glState().stencilMask(0xFF);
     }
     if (clear.depth && clear.stencil) {
         glClearBufferfi(GL_DEPTH_STENCIL, 0, clear.z, clear.stencilValue);

@@ -20,15 +20,6 @@ void GlState::forget() {
     viewportKnown = false;
     textures.fill(kUnknown);
     layout = {};
-    caps.fill(-1);
-    blendState.fill(kUnknown);
-    depthFunction = kUnknown;
-    depthWrite = -1;
-    cullState.fill(kUnknown);
-    colorWrite = kUnknown;
-    fillMode = kUnknown;
-    stencilState.fill(kUnknown);
-    stencilWrite = kUnknown;
 }
 
 void GlState::forgetTexture(GLuint name) {
@@ -79,84 +70,6 @@ void GlState::bindTexture(GLuint unit, GLuint texture) {
 void GlState::bindVertexArray(GLuint wanted) {
     if (change(vertexArray, wanted)) {
         glBindVertexArray(wanted);
-    }
-}
-
-void GlState::enable(GLenum capability, bool on) {
-    int index = 0;
-    switch (capability) {
-    case GL_BLEND:
-        index = kBlend;
-        break;
-    case GL_DEPTH_TEST:
-        index = kDepthTest;
-        break;
-    case GL_CULL_FACE:
-        index = kCullFace;
-        break;
-    default:
-        index = kStencilTest;
-        break;
-    }
-    if (change(caps[size_t(index)], on ? 1 : 0)) {
-        on ? glEnable(capability) : glDisable(capability);
-    }
-}
-
-void GlState::blend(GLenum srcColor, GLenum destColor, GLenum srcAlpha, GLenum destAlpha,
-                    GLenum colorOp, GLenum alphaOp) {
-    const std::array<GLenum, 6> wanted = {srcColor,  destColor, srcAlpha,
-                                          destAlpha, colorOp,   alphaOp};
-    if (change(blendState, wanted)) {
-        glBlendFuncSeparate(srcColor, destColor, srcAlpha, destAlpha);
-        glBlendEquationSeparate(colorOp, alphaOp);
-    }
-}
-
-void GlState::depth(GLenum function, bool write) {
-    if (change(depthFunction, function)) {
-        glDepthFunc(function);
-    }
-    depthMask(write);
-}
-
-void GlState::depthMask(bool write) {
-    if (change(depthWrite, write ? 1 : 0)) {
-        glDepthMask(write ? GL_TRUE : GL_FALSE);
-    }
-}
-
-void GlState::cull(GLenum face, GLenum front) {
-    if (change(cullState, std::array<GLenum, 2>{face, front})) {
-        glCullFace(face);
-        glFrontFace(front);
-    }
-}
-
-void GlState::colorMask(uint32_t mask) {
-    if (change(colorWrite, mask & 15u)) {
-        glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
-    }
-}
-
-void GlState::polygonMode(GLenum mode) {
-    if (change(fillMode, mode)) {
-        glPolygonMode(GL_FRONT_AND_BACK, mode);
-    }
-}
-
-void GlState::stencil(GLenum function, GLint ref, GLuint mask, GLenum fail, GLenum depthFail,
-                      GLenum pass) {
-    const std::array<GLuint, 6> wanted = {function, GLuint(ref), mask, fail, depthFail, pass};
-    if (change(stencilState, wanted)) {
-        glStencilFunc(function, ref, mask);
-        glStencilOp(fail, depthFail, pass);
-    }
-}
-
-void GlState::stencilMask(GLuint mask) {
-    if (change(stencilWrite, mask)) {
-        glStencilMask(mask);
     }
 }
 

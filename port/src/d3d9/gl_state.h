@@ -1,10 +1,12 @@
-// The GL state the device last sent, so that a draw sends only what changed since the draw
-// before. Every state the draw path sets goes through here; code that changes one of these
-// states directly (clears, Present, object creation and deletion) tells this cache, by the
-// matching forget, that GL may now hold something else.
+// The GL bindings the device last sent (program, draw framebuffer, viewport, textures, vertex
+// array and layout), so that a draw sends only what changed since the draw before. Every
+// binding the draw path makes goes through here; code that changes one directly (Present,
+// object creation and deletion) tells this cache, by the matching forget, that GL may now
+// hold something else. Render states and sampler states need no copy of GL's: the pipeline
+// sends them when they change (pipeline.h).
 //
-// The driver revalidates on every state call, even one that repeats the current value (a
-// sampler's border colour most of all), so the cache is what keeps a draw cheap.
+// The driver revalidates on every state call, even one that repeats the current value, so
+// sending only changes is what keeps a draw cheap.
 #pragma once
 
 #include <array>
@@ -33,20 +35,6 @@ public:
     void bindTexture(GLuint unit, GLuint texture);
     void bindVertexArray(GLuint vertexArray);
 
-    // Render states.
-    void enable(GLenum capability, bool on);
-    void blend(GLenum srcColor, GLenum destColor, GLenum srcAlpha, GLenum destAlpha, GLenum colorOp,
-               GLenum alphaOp);
-    void depth(GLenum function, bool write);
-    void depthMask(bool write);
-    void cull(GLenum face, GLenum front);
-    // Bits 0 to 3: red, green, blue, alpha.
-    void colorMask(uint32_t mask);
-    void polygonMode(GLenum mode);
-    void stencil(GLenum function, GLint ref, GLuint mask, GLenum fail, GLenum depthFail,
-                 GLenum pass);
-    void stencilMask(GLuint mask);
-
     // The vertex layout last specified on the vertex array: format, buffer, offset, stride.
     struct Layout {
         uint32_t fvf = 0;
@@ -64,7 +52,6 @@ public:
 
 private:
     static constexpr GLuint kUnknown = ~0u;
-    enum Cap { kBlend, kDepthTest, kCullFace, kStencilTest, kCapCount };
 
     GLuint program = kUnknown;
     GLuint drawFramebuffer = kUnknown;
@@ -76,16 +63,6 @@ private:
     GLuint activeUnit = kUnknown;
     GLuint vertexArray = kUnknown;
     Layout layout;
-
-    std::array<int, kCapCount> caps = {}; // -1 unknown, 0 off, 1 on
-    std::array<GLenum, 6> blendState = {};
-    GLenum depthFunction = kUnknown;
-    int depthWrite = -1;
-    std::array<GLenum, 2> cullState = {};
-    uint32_t colorWrite = kUnknown;
-    GLenum fillMode = kUnknown;
-    std::array<GLuint, 6> stencilState = {};
-    GLuint stencilWrite = kUnknown;
 };
 
 // Puts the active unit's 2D texture binding back at the end of a scope that binds a texture

@@ -158,60 +158,64 @@ GLint minFilter(DWORD min, DWORD mip) {
     }
 }
 
-void applyRenderStates(const std::array<DWORD, 256>& rs, GlState& gl) {
-    gl.enable(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != FALSE);
-    if (rs[D3DRS_ALPHABLENDENABLE]) {
-        const bool separate = rs[D3DRS_SEPARATEALPHABLENDENABLE] != FALSE;
-        const DWORD srcAlpha = separate ? rs[D3DRS_SRCBLENDALPHA] : rs[D3DRS_SRCBLEND];
-        const DWORD destAlpha = separate ? rs[D3DRS_DESTBLENDALPHA] : rs[D3DRS_DESTBLEND];
-        const DWORD opAlpha = separate ? rs[D3DRS_BLENDOPALPHA] : rs[D3DRS_BLENDOP];
-        gl.blend(blendFactor(rs[D3DRS_SRCBLEND]), blendFactor(rs[D3DRS_DESTBLEND]),
-                 blendFactor(srcAlpha), blendFactor(destAlpha), blendEquation(rs[D3DRS_BLENDOP]),
-                 blendEquation(opAlpha));
+// Sends the render-state groups named in `groups` as `rs` holds them.
+void applyRenderStates(const std::array<DWORD, 256>& rs, uint32_t groups) {
+    const auto enable = [](GLenum capability, bool on) {
+        on ? glEnable(capability) : glDisable(capability);
+    };
+    if (groups & kBlendStates) {
+        enable(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != FALSE);
+        if (rs[D3DRS_ALPHABLENDENABLE]) {
+            const bool separate = rs[D3DRS_SEPARATEALPHABLENDENABLE] != FALSE;
+            const DWORD srcAlpha = separate ? rs[D3DRS_SRCBLENDALPHA] : rs[D3DRS_SRCBLEND];
+            const DWORD destAlpha = separate ? rs[D3DRS_DESTBLENDALPHA] : rs[D3DRS_DESTBLEND];
+            const DWORD opAlpha = separate ? rs[D3DRS_BLENDOPALPHA] : rs[D3DRS_BLENDOP];
+            glBlendFuncSeparate(blendFactor(rs[D3DRS_SRCBLEND]), blendFactor(rs[D3DRS_DESTBLEND]),
+                                blendFactor(srcAlpha), blendFactor(destAlpha));
+            glBlendEquationSeparate(blendEquation(rs[D3DRS_BLENDOP]), blendEquation(opAlpha));
+        }
     }
 
-    gl.enable(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != D3DZB_FALSE);
-    if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
-        gl.depth(compareFunction(rs[D3DRS_ZFUNC]), rs[D3DRS_ZWRITEENABLE] != FALSE);
-    } else {
-        gl.depthMask(rs[D3DRS_ZWRITEENABLE] != FALSE);
+    if (groups & kDepthStates) {
+        enable(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != D3DZB_FALSE);
+        if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
+            glDepthFunc(compareFunction(rs[D3DRS_ZFUNC]));
+        }
+        glDepthMask(rs[D3DRS_ZWRITEENABLE] != FALSE ? GL_TRUE : GL_FALSE);
     }
 
-    switch (rs[D3DRS_CULLMODE]) {
-    case D3DCULL_CW:
-        gl.enable(GL_CULL_FACE, true);
-        gl.cull(GL_BACK, kCounterClockwiseInPicture);
-        break;
-    case D3DCULL_CCW:
-        gl.enable(GL_CULL_FACE, true);
-        gl.cull(GL_BACK, kClockwiseInPicture);
-        break;
-    default:
-        gl.enable(GL_CULL_FACE, false);
-        break;
+    if (groups & kRasterStates) {
+        const DWORD cull = rs[D3DRS_CULLMODE];
+        enable(GL_CULL_FACE, cull == D3DCULL_CW || cull == D3DCULL_CCW);
+        if (cull == D3DCULL_CW || cull == D3DCULL_CCW) {
+            glCullFace(GL_BACK);
+            glFrontFace(cull == D3DCULL_CW ? kCounterClockwiseInPicture : kClockwiseInPicture);
+        }
+        const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
+        glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+        switch (rs[D3DRS_FILLMODE]) {
+        case D3DFILL_POINT:
+            glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+            break;
+        case D3DFILL_WIREFRAME:
+            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+            break;
+        default:
+            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+            break;
+        }
     }
 
-    gl.colorMask(rs[D3DRS_COLORWRITEENABLE]);
-
-    switch (rs[D3DRS_FILLMODE]) {
-    case D3DFILL_POINT:
-        gl.polygonMode(GL_POINT);
-        break;
-    case D3DFILL_WIREFRAME:
-        gl.polygonMode(GL_LINE);
-        break;
-    default:
-        gl.polygonMode(GL_FILL);
-        break;
-    }
-
-    gl.enable(GL_STENCIL_TEST, rs[D3DRS_STENCILENABLE] != FALSE);
-    if (rs[D3DRS_STENCILENABLE]) {
-        gl.stencil(compareFunction(rs[D3DRS_STENCILFUNC]), static_cast<GLint>(rs[D3DRS_STENCILREF]),
-                   rs[D3DRS_STENCILMASK], stencilOperation(rs[D3DRS_STENCILFAIL]),
-                   stencilOperation(rs[D3DRS_STENCILZFAIL]),
-                   stencilOperation(rs[D3DRS_STENCILPASS]));
-        gl.stencilMask(rs[D3DRS_STENCILWRITEMASK]);
+    if (groups & kStencilStates) {
+        enable(GL_STENCIL_TEST, rs[D3DRS_STENCILENABLE] != FALSE);
+        if (rs[D3DRS_STENCILENABLE]) {
+            glStencilFunc(compareFunction(rs[D3DRS_STENCILFUNC]),
+                          static_cast<GLint>(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
+            glStencilOp(stencilOperation(rs[D3DRS_STENCILFAIL]),
+                        stencilOperation(rs[D3DRS_STENCILZFAIL]),
+                        stencilOperation(rs[D3DRS_STENCILPASS]));
+            glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
+        }
     }
 
     // GL 3.3 core has no alpha test: an effect that needs one discards in its fragment stage,
@@ -221,6 +225,39 @@ void applyRenderStates(const std::array<DWORD, 256>& rs, GlState& gl) {
 }
 
 } // namespace
+
+uint32_t renderStateGroup(DWORD state) {
+    switch (state) {
+    case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_SEPARATEALPHABLENDENABLE:
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+    case D3DRS_BLENDOP:
+    case D3DRS_SRCBLENDALPHA:
+    case D3DRS_DESTBLENDALPHA:
+    case D3DRS_BLENDOPALPHA:
+        return kBlendStates;
+    case D3DRS_ZENABLE:
+    case D3DRS_ZFUNC:
+    case D3DRS_ZWRITEENABLE:
+        return kDepthStates;
+    case D3DRS_CULLMODE:
+    case D3DRS_COLORWRITEENABLE:
+    case D3DRS_FILLMODE:
+        return kRasterStates;
+    case D3DRS_STENCILENABLE:
+    case D3DRS_STENCILFUNC:
+    case D3DRS_STENCILREF:
+    case D3DRS_STENCILMASK:
+    case D3DRS_STENCILFAIL:
+    case D3DRS_STENCILZFAIL:
+    case D3DRS_STENCILPASS:
+    case D3DRS_STENCILWRITEMASK:
+        return kStencilStates;
+    default:
+        return 0;
+    }
+}
 
 UINT fvfVertexSize(DWORD fvf) {
     UINT size = (fvf & kFvfPositionMask) == D3DFVF_XYZ ? 12 : 0;
@@ -255,6 +292,7 @@ Pipeline::Pipeline() {
         t[26] = t[27] = t[28] = D3DTA_CURRENT; // COLORARG0, ALPHAARG0, RESULTARG
     }
     transforms.fill(identity());
+    dirtySamplerStates.fill(~0u);
 }
 
 Pipeline::~Pipeline() {
@@ -299,7 +337,10 @@ HRESULT Pipeline::setSamplerState(DWORD sampler, DWORD type, DWORD value) {
     if (sampler >= kTextureStages || type == 0 || type >= kSamplerStateCount) {
         return D3DERR_INVALIDCALL;
     }
-    samplerStates[sampler][type] = value;
+    if (samplerStates[sampler][type] != value) {
+        samplerStates[sampler][type] = value;
+        dirtySamplerStates[sampler] |= 1u << type;
+    }
     return D3D_OK;
 }
 
@@ -383,16 +424,15 @@ void Pipeline::applySamplers() {
     static const bool anisotropy = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic");
     for (DWORD i = 0; i < kTextureStages; ++i) {
         const auto& s = samplerStates[i];
-        auto& sent = sentSamplerStates[i];
-        const bool known = samplerSent[i];
+        const uint32_t dirty = dirtySamplerStates[i];
         const GLuint sampler = samplers[i];
         // Whether any of the states changed since they were last sent (or were never sent).
-        const auto changed = [&](std::initializer_list<DWORD> types) {
-            bool any = !known;
+        const auto changed = [dirty](std::initializer_list<DWORD> types) {
+            uint32_t bits = 0;
             for (DWORD type : types) {
-                any = any || sent[type] != s[type];
+                bits |= 1u << type;
             }
-            return any;
+            return (dirty & bits) != 0;
         };
         const auto parameter = [&](GLenum name, GLint value) {
             glSamplerParameteri(sampler, name, value);
@@ -438,10 +478,33 @@ void Pipeline::applySamplers() {
             const DWORD level = s[D3DSAMP_MAXANISOTROPY] == 0 ? 1 : s[D3DSAMP_MAXANISOTROPY];
             parameterf(GL_TEXTURE_MAX_ANISOTROPY_EXT, on ? static_cast<float>(level) : 1.0f);
         }
-        sent = s;
-        samplerSent[i] = true;
+        dirtySamplerStates[i] = 0;
         const auto* texture = static_cast<const Texture*>(textures[i]);
         gl.bindTexture(i, texture != nullptr ? texture->glName() : emptyTexture);
+    }
+}
+
+void Pipeline::openWriteMasks(const std::array<DWORD, 256>& rs, bool color, bool depth,
+                              bool stencil) {
+    // Whether a mask the clear needs must be sent: GL does not hold it open already (its
+    // group is waiting to be sent, or its states close the mask).
+    const auto mustOpen = [&](bool needed, uint32_t group, bool heldOpen) {
+        if (!needed || (heldOpen && (dirtyGroups & group) == 0)) {
+            return false;
+        }
+        dirtyGroups |= group;
+        return true;
+    };
+    if (mustOpen(color, kRasterStates, (rs[D3DRS_COLORWRITEENABLE] & 15) == 15)) {
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    }
+    if (mustOpen(depth, kDepthStates, rs[D3DRS_ZWRITEENABLE] != FALSE)) {
+        glDepthMask(GL_TRUE);
+    }
+    // The stencil write mask is sent only while the stencil test is on.
+    if (mustOpen(stencil, kStencilStates,
+                 rs[D3DRS_STENCILENABLE] != FALSE && (rs[D3DRS_STENCILWRITEMASK] & 0xFF) == 0xFF)) {
+        glStencilMask(0xFF);
     }
 }
 
@@ -464,7 +527,11 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
     if (!glReady) {
         createGlObjects();
     }
-    applyRenderStates(renderStates, gl);
+    if (dirtyGroups != 0) {
+        applyRenderStates(renderStates, dirtyGroups);
+        groupsSent += static_cast<unsigned>(std::popcount(dirtyGroups));
+        dirtyGroups = 0;
+    }
     applySamplers();
     gl.useProgram(program);
     if (passProgram == 0) {

@@ -27,6 +27,20 @@ inline constexpr DWORD kTextureStageStateCount = 33; // D3DTSS_COLOROP (1) to 32
 // Bytes of one vertex of a flexible vertex format.
 UINT fvfVertexSize(DWORD fvf);
 
+// The render states that reach GL together, one group each: a draw sends a group only when one
+// of its states changed, or GL's state of it was changed past the draw path, since the last
+// draw that sent it.
+enum RenderStateGroup : uint32_t {
+    kBlendStates = 1u << 0,   // blending on or off, its factors and operations
+    kDepthStates = 1u << 1,   // the depth test, its function, depth writes
+    kRasterStates = 1u << 2,  // culling, colour writes, the fill mode
+    kStencilStates = 1u << 3, // the stencil test, its function, operations and write mask
+    kAllRenderStates = 15u,
+};
+// The group of a render state; 0 for one that the draw reads itself (the alpha test, the
+// texture factor) or that GL has no state for.
+uint32_t renderStateGroup(DWORD state);
+
 class Pipeline {
 public:
     Pipeline();
@@ -48,11 +62,19 @@ public:
 
     ProgramBinding& programBinding() { return programs; }
 
+    // A render state took a new value: its group goes to GL with the next draw.
+    void renderStateChanged(DWORD state) { dirtyGroups |= renderStateGroup(state); }
+    // Opens the GL write masks a clear needs (GL clears through them). A mask that the render
+    // states last sent already hold open is left as it is; one that is opened goes back to
+    // the render states with the next draw.
+    void openWriteMasks(const std::array<DWORD, 256>& renderStates, bool color, bool depth,
+                        bool stencil);
+
     // With the device's context current and its targets bound: applies the render states,
     // samplers and textures, binds the program and lays the vertex format `fvf` over
-    // `buffer` (bytes from `offset`, `stride` apart), each sent to GL only where it differs
-    // from what GL holds. False when the format is not drawable
-    // or no program can draw it; nothing is drawn then.
+    // `buffer` (bytes from `offset`, `stride` apart), each sent to GL only where it changed
+    // since it was last sent. False when the format is not drawable or no program can draw
+    // it; nothing is drawn then.
     bool prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GLuint buffer,
                  GLintptr offset, UINT stride);
     // A GL buffer of the port's own, holding `size` bytes copied from `data`.
@@ -61,9 +83,10 @@ public:
     // The GL state last sent; code that changes GL state past it tells it here.
     GlState& glState() { return gl; }
     const GlState& glState() const { return gl; }
-    // How many sampler parameters have been sent to GL (a test observes that unchanged
-    // sampler states are not sent again).
+    // How many sampler parameters and render-state groups have been sent to GL (a test
+    // observes that unchanged states are not sent again).
     unsigned samplerParameterCalls() const { return samplerCalls; }
+    unsigned renderStateGroupsSent() const { return groupsSent; }
 
 private:
     void createGlObjects();
@@ -74,10 +97,13 @@ private:
 
     std::array<IDirect3DBaseTexture9*, kTextureStages> textures = {}; // each holds a reference
     std::array<std::array<DWORD, kSamplerStateCount>, kTextureStages> samplerStates;
-    // The sampler states as last sent to each unit's sampler object, once sent.
-    std::array<std::array<DWORD, kSamplerStateCount>, kTextureStages> sentSamplerStates = {};
-    std::array<bool, kTextureStages> samplerSent = {};
+    // Per stage, one bit per sampler state (bit n for state n) that changed since it was last
+    // sent to the unit's sampler object: all of them before the first draw.
+    std::array<uint32_t, kTextureStages> dirtySamplerStates;
     unsigned samplerCalls = 0;
+    // The render-state groups to send with the next draw: all of them before the first.
+    uint32_t dirtyGroups = kAllRenderStates;
+    unsigned groupsSent = 0;
     std::array<std::array<DWORD, kTextureStageStateCount>, kTextureStages> stageStates;
     // View, projection, texture 0-7 (slots 0 to 23 by state), world matrices 0-255 (from 24).
     std::array<D3DMATRIX, 24 + 256> transforms;
