@@ -126,8 +126,8 @@ void SceneRoot::setChildHidden(INode* child, bool hide) {
     }
     child->hidden = hide;
     if (!hide && transformPasses > 0) {
-        resumeTransforms(multiplyMatrix(getTransform(), identityMatrix()), child,
-                         pathHash(this, 0));
+        // The root's world is its own transform: the walks start it under the identity.
+        resumeTransforms(getTransform(), child, pathHash(this, 0));
     }
 }
 
