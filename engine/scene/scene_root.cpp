@@ -1,5 +1,6 @@
 #include "engine/scene/scene_root.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/math/matrix.h"
@@ -97,26 +98,25 @@ void SceneRoot::updateNodes(INode* node, const D3DXMATRIX& parentWorld, float t)
 }
 
 void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node,
-                                  [[maybe_unused]] float t, uint32_t parentHash) {
+                                  [[maybe_unused]] float t, uint32_t parentKey) {
     passViewProjections[1] = passViewProjections[0];
     passViewProjections[0] = camera->getViewProjection();
     ++transformPasses;
-    computeTransforms(parentWorld, node, parentHash, passViewProjections[0]);
+    computeTransforms(parentWorld, node, parentKey, passViewProjections[0]);
 }
 
-void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash,
+void SceneRoot::computeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentKey,
                                   const D3DXMATRIX& viewProjection) {
     if (node->hidden) {
         return;
     }
     const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
-    const uint32_t hash = pathHash(node, parentHash);
-    PathMatrices& matrices = pathEntry(hash);
-    matrices.previous = matrices.current;
-    matrices.current = multiplyMatrix(world, viewProjection);
+    const auto [key, matrices] = claimPath(node, parentKey);
+    matrices->previous = matrices->current;
+    matrices->current = multiplyMatrix(world, viewProjection);
     node->rewindChildren();
     while (INode* child = node->nextChild()) {
-        computeTransforms(world, child, hash, viewProjection);
+        computeTransforms(world, child, key, viewProjection);
     }
 }
 
@@ -131,19 +131,18 @@ void SceneRoot::setChildHidden(INode* child, bool hide) {
     }
 }
 
-void SceneRoot::resumeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash) {
+void SceneRoot::resumeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentKey) {
     if (node->hidden) {
         return;
     }
     const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
-    const uint32_t hash = pathHash(node, parentHash);
-    PathMatrices& matrices = pathEntry(hash);
-    matrices.previous =
+    const auto [key, matrices] = claimPath(node, parentKey);
+    matrices->previous =
         transformPasses > 1 ? multiplyMatrix(world, passViewProjections[1]) : identityMatrix();
-    matrices.current = multiplyMatrix(world, passViewProjections[0]);
+    matrices->current = multiplyMatrix(world, passViewProjections[0]);
     node->rewindChildren();
     while (INode* child = node->nextChild()) {
-        resumeTransforms(world, child, hash);
+        resumeTransforms(world, child, key);
     }
 }
 
@@ -163,17 +162,22 @@ void SceneRoot::gatherLights(INode* node, const D3DXMATRIX& parentWorld) {
     }
 }
 
-void SceneRoot::renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash) {
+void SceneRoot::renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentKey) {
     if (node->hidden) {
         return;
     }
     const D3DXMATRIX world = multiplyMatrix(node->getTransform(), parentWorld);
-    const uint32_t hash = pathHash(node, parentHash);
+    uint32_t key = pathHash(node, parentKey);
+    // Only a hash that two paths share needs a look-up to tell which key is this path's.
+    if (!sharedHashes.empty() &&
+        std::find(sharedHashes.begin(), sharedHashes.end(), key) != sharedHashes.end()) {
+        key = claimPath(node, parentKey).first;
+    }
     node->rewindChildren();
     while (INode* child = node->nextChild()) {
-        renderNodes(world, child, hash);
+        renderNodes(world, child, key);
     }
-    currentPathHash = hash;
+    currentPathHash = key;
     if (node->isRenderable()) {
         if (auto* renderable = dynamic_cast<INodeRenderable*>(node)) {
             renderable->render(&parentWorld);
@@ -191,12 +195,38 @@ uint32_t SceneRoot::pathHash(uint32_t identity, uint32_t parentHash) {
     return (n * n + 10000u) ^ (n * p) ^ (p >> 16) ^ (p << 16);
 }
 
-SceneRoot::PathMatrices& SceneRoot::pathEntry(uint32_t hash) {
-    auto it = pathMatrices.find(hash);
+SceneRoot::PathMatrices& SceneRoot::pathEntry(uint32_t key) {
+    auto it = pathMatrices.find(key);
     if (it == pathMatrices.end()) {
-        it = pathMatrices.emplace(hash, PathMatrices{identityMatrix(), identityMatrix()}).first;
+        it = pathMatrices.emplace(key, PathMatrices{identityMatrix(), identityMatrix()}).first;
     }
     return it->second;
+}
+
+std::pair<uint32_t, SceneRoot::PathMatrices*> SceneRoot::claimPath(const INode* node,
+                                                                   uint32_t parentKey) {
+    const uint32_t hash = pathHash(node, parentKey);
+    for (uint32_t key = hash;; ++key) {
+        auto it = pathMatrices.find(key);
+        if (it == pathMatrices.end()) {
+            it = pathMatrices
+                     .emplace(key,
+                              PathMatrices{identityMatrix(), identityMatrix(), node->id, parentKey})
+                     .first;
+        }
+        PathMatrices& entry = it->second;
+        if (entry.node == PathMatrices::kNoNode) {
+            entry.node = node->id;
+            entry.parentKey = parentKey;
+        }
+        if (entry.node == node->id && entry.parentKey == parentKey) {
+            return {key, &entry};
+        }
+        // Another path holds this key: two paths would share their matrices here.
+        if (std::find(sharedHashes.begin(), sharedHashes.end(), hash) == sharedHashes.end()) {
+            sharedHashes.push_back(hash);
+        }
+    }
 }
 
 } // namespace velmo

@@ -45,14 +45,13 @@ public:
     // The transform pass, pre-order: each path's matrix moves from current to previous, and
     // current becomes world * the camera's view-projection. Needs a camera. A hidden subtree
     // is passed by: its matrices wait until it is shown again. Counts the pass and keeps its
-    // view-projection.
-    void computeTransforms(const D3DXMATRIX& parentWorld, INode* node, float t,
-                           uint32_t parentHash);
+    // view-projection. parentKey is the key of the path above node (0 above the root).
+    void computeTransforms(const D3DXMATRIX& parentWorld, INode* node, float t, uint32_t parentKey);
     // Fills frameLights with every point light of the graph and its world matrix, pre-order.
     void gatherLights();
-    // The render walk: the subtree first, then currentPathHash is set and a renderable node
-    // draws itself with parentWorld. A hidden subtree is passed by.
-    void renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash);
+    // The render walk: the subtree first, then currentPathHash is set to the node's path key
+    // and a renderable node draws itself with parentWorld. A hidden subtree is passed by.
+    void renderNodes(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentKey);
 
     // Hides or shows child, a child of the root. Showing a hidden child gives every path of its
     // subtree the two matrices the transform passes it missed would have left: world times the
@@ -62,22 +61,31 @@ public:
     // turn does not move, and a hundred hidden lines then cost the passes nothing.
     void setChildHidden(INode* child, bool hide);
 
-    // The hash of node reached under a parent of hash parentHash (0 under nothing): a node
+    // The hash of node reached under the path keyed parentHash (0 under nothing): a node
     // reached along two paths gets two hashes, and keeps each from frame to frame. The node's
     // id is its identity.
     static uint32_t pathHash(const INode* node, uint32_t parentHash);
     // (n * n + 10000) ^ (n * p) ^ (p >> 16) ^ (p << 16) in wrapping 32-bit arithmetic, for the
     // identity n under the parent hash p.
     static uint32_t pathHash(uint32_t identity, uint32_t parentHash);
-    // Each node path's world-view-projection matrix before and after the last transform pass.
+    // Each node path's world-view-projection matrix before and after the last transform pass,
+    // and the path they belong to: its last node's id and the key of the path above it. An
+    // entry made by a look-up alone (pathEntry) belongs to no path until a walk claims it.
     struct PathMatrices {
+        static constexpr int32_t kNoNode = -1;
         D3DXMATRIX previous;
         D3DXMATRIX current;
+        int32_t node = kNoNode;
+        uint32_t parentKey = 0;
     };
-    // The matrices of a path; a path not seen yet gets an entry holding the identity in both.
-    PathMatrices& pathEntry(uint32_t hash);
-    D3DXMATRIX& previousMatrix(uint32_t hash) { return pathEntry(hash).previous; }
-    D3DXMATRIX& currentMatrix(uint32_t hash) { return pathEntry(hash).current; }
+    // A path's key is its hash, unless another path holds the entry of that hash: then it is
+    // the first key after the hash whose entry is free or its own. A path keeps its key from
+    // frame to frame, since entries are never dropped.
+    // The matrices under a path's key; a key not seen yet gets an entry holding the identity
+    // in both.
+    PathMatrices& pathEntry(uint32_t key);
+    D3DXMATRIX& previousMatrix(uint32_t key) { return pathEntry(key).previous; }
+    D3DXMATRIX& currentMatrix(uint32_t key) { return pathEntry(key).current; }
 
     std::vector<NodePointlight*> lights;
     // The lights found at the last render, in walk order, with their world matrices.
@@ -99,10 +107,13 @@ public:
     bool blurMapEnabled = false;
     // Optional, installed from the pool by whoever builds the scene; given back by the root.
     RenderTarget* blurMapTarget = nullptr;
-    // Both matrices of every node path seen, in one entry per path hash: the transform pass
+    // Both matrices of every node path seen, in one entry per path key: the transform pass
     // and every draw look a path up once.
     std::unordered_map<uint32_t, PathMatrices> pathMatrices;
-    // The path of the renderable node being drawn.
+    // The hashes that two paths or more were found to have. The render walk takes a path's
+    // key to be its hash without a look-up except at these.
+    std::vector<uint32_t> sharedHashes;
+    // The key of the renderable node's path being drawn.
     uint32_t currentPathHash = 0;
     // The time of the current render.
     float time = 0.0f;
@@ -114,12 +125,15 @@ public:
     std::array<D3DXMATRIX, 2> passViewProjections = {};
 
 private:
-    // The matrices of the paths below parentHash that a hidden subtree missed (setChildHidden).
-    void resumeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash);
+    // The key and entry of the path that reaches node under the path keyed parentKey; a path
+    // not seen yet gets its key and an entry holding the identity in both matrices.
+    std::pair<uint32_t, PathMatrices*> claimPath(const INode* node, uint32_t parentKey);
+    // The matrices of the paths below parentKey that a hidden subtree missed (setChildHidden).
+    void resumeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentKey);
     void gatherLights(INode* node, const D3DXMATRIX& parentWorld);
     // The transform pass under the camera's view-projection, asked once for the whole pass:
     // the camera cannot move while the pass runs.
-    void computeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentHash,
+    void computeTransforms(const D3DXMATRIX& parentWorld, INode* node, uint32_t parentKey,
                            const D3DXMATRIX& viewProjection);
 };
 

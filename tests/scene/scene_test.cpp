@@ -260,6 +260,65 @@ TEST_F(SceneTest, EveryPathKeepsItsCurrentAndPreviousWorldViewProjection) {
     EXPECT_EQ(root->pathMatrices.count(unseen), 1u);
 }
 
+// Constructs throw-away nodes until the process-wide counter reaches id, so that the next node
+// constructed takes it.
+void skipToId(int32_t id) {
+    ASSERT_LE(INode::nextId(), id) << "the counter is past the id the test needs";
+    while (INode::nextId() < id) {
+        velmo::DummyNode{};
+    }
+}
+
+// Under the root #100122 the children #100190 and #101014 have one path hash, 171498508. Each
+// of the two paths, and each path through the node s that both of them hold, keeps matrices of
+// its own, and a draw finds its own under the key the walk names.
+TEST_F(SceneTest, PathsThatShareAHashKeepMatricesOfTheirOwn) {
+    delete scene;
+    skipToId(100122);
+    scene = new velmo::Scene;
+    SceneRoot* root = scene->root;
+    ASSERT_EQ(root->id, 100122);
+    skipToId(100190);
+    RecordingNode* a = node("a");
+    skipToId(101014);
+    RecordingNode *b = node("b"), *s = node("s");
+    const uint32_t hRoot = SceneRoot::pathHash(root, 0);
+    ASSERT_EQ(SceneRoot::pathHash(a, hRoot), 171498508u);
+    ASSERT_EQ(SceneRoot::pathHash(b, hRoot), 171498508u);
+
+    a->transform = turnAndMove(0.5f, 1, 0, 0);
+    b->transform = velmo::makeTranslation(0, -3, 2);
+    s->transform = turnAndMove(1.5f, 0, 1, 0);
+    root->addChild(a);
+    root->addChild(b);
+    a->addChild(s);
+    b->addChild(s);
+    root->camera = &camera;
+    std::vector<Matrix> viewProjections;
+    for (float t : {0.0f, 0.5f, 1.0f}) {
+        camera.position = velmo::Vec3(t, 2.0f * t, -10.0f - t);
+        viewProjections.push_back(camera.getViewProjection());
+        renders.clear();
+        scene->render(t);
+    }
+
+    // The draws of the last frame, children first.
+    const Matrix worlds[] = {velmo::multiplyMatrix(s->transform, a->transform), a->transform,
+                             velmo::multiplyMatrix(s->transform, b->transform), b->transform};
+    ASSERT_EQ(names(renders), (std::vector<std::string>{"s", "a", "s", "b"}));
+    for (size_t i = 0; i < renders.size(); ++i) {
+        SCOPED_TRACE(i);
+        const SceneRoot::PathMatrices& drawn = root->pathMatrices.at(renders[i].pathHash);
+        expectMatrixNear(drawn.previous, velmo::multiplyMatrix(worlds[i], viewProjections[1]),
+                         1e-5f);
+        expectMatrixNear(drawn.current, velmo::multiplyMatrix(worlds[i], viewProjections[2]),
+                         1e-5f);
+        for (size_t j = 0; j < i; ++j) {
+            EXPECT_NE(renders[i].pathHash, renders[j].pathHash) << j;
+        }
+    }
+}
+
 // A hidden child of the root is passed by the render walk and the transform pass; shown again,
 // its paths hold what the passes it missed would have left, as if it had never been hidden.
 TEST_F(SceneTest, AHiddenChildIsPassedByAndShownWithTheMatricesItMissed) {
