@@ -33,20 +33,20 @@ struct Production {
     double loadSeconds = 0.0;
 };
 
-// Start-up steps 2 and 3: the engine's defaults (4/3, 640 x 480, 32 bits, windowed,
-// "velmo 08"), then the demo's own (configureDisplaySettings).
+// Fills settings with the engine's defaults (4/3, 640 x 480, 32 bits, windowed, "velmo 08")
+// and then lets the demo change them (configureDisplaySettings).
 void setDisplayDefaults(velmo::DisplaySettings& settings);
 
-// Start-up steps 5 to 13: the main window and the device with the window's settings (false,
-// with nothing more made, when either is missing), the music stream, the first spectrum row,
-// loadDemo, the spectrum file, the eight tweakable values, the music starts and the loop
-// clock starts.
+// Makes the main window and the device with the window's settings and gives false, with
+// nothing more made, when either fails. Then opens the music stream, points the spectrum at a
+// silent first row, loads the demo (timed), reads the spectrum file, registers the eight
+// tweakable values, starts the music and starts the loop clock; gives true.
 bool startProduction(velmo::Engine& engine, Production& production);
 
 // One frame of the main loop (runFrame) with what the start-up made.
 FrameReport runProductionFrame(velmo::Engine& engine, Production& production);
 
-// Shutdown steps 1 to 7, after the last frame: the program's fonts, the house and intro
-// scenes, the effect cache, every tracked device object and the device, the window and the
-// engine (deleted), the log. What the production holds is left as it is.
+// After the last frame: removes the program's fonts, frees the house and intro scenes,
+// deletes the effect cache, releases every tracked device object and the device, deletes the
+// engine with its window and closes the log. What the production holds is left as it is.
 void shutDownProduction(velmo::Engine* engine);
