@@ -132,10 +132,12 @@ void buildFinaleScene() {
 
     const velmo::Vec3 base =
         libertyModel ? velmo::getTranslation(libertyModel->transform) : velmo::Vec3(0, 0, 0);
-    cameraLight = new velmo::NodePointlight(base.x + 40.0f, base.y + 30.0f, base.z + 10.0f, 6.0f,
-                                            1.0f, 250.0f, 1.0f, 1.0f, 1.0f, 1.0f);
-    chainLight = new velmo::NodePointlight(base.x - 40.0f, base.y + 30.0f, base.z + 10.0f, 7.0f,
-                                           1.0f, 250.0f, 1.0f, 0.1f, 0.1f, 1.0f);
+    cameraLight = new velmo::NodePointlight(base.x + 40.0f, base.y + 30.0f, base.z + 10.0f,
+                                            /*intensity=*/6.0f, /*power=*/1.0f,
+                                            /*range=*/250.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+    chainLight = new velmo::NodePointlight(base.x - 40.0f, base.y + 30.0f, base.z + 10.0f,
+                                           /*intensity=*/7.0f, /*power=*/1.0f,
+                                           /*range=*/250.0f, 1.0f, 0.1f, 0.1f, 1.0f);
     addToScene(cameraLight);
     addToScene(chainLight);
 

@@ -327,10 +327,12 @@ void buildHarmoniaScene() {
 
     harmoniaParticles = new Ef2::SPSystem(150000, particleTexture);
     buildHarmoniaLayout(harmoniaLayout);
-    harmoniaCameraLight = new velmo::NodePointlight(0, 0, 0, 15, 2, 20, 1, 1, 1, 1);
+    harmoniaCameraLight = new velmo::NodePointlight(0, 0, 0, /*intensity=*/15, /*power=*/2,
+                                                    /*range=*/20, 1, 1, 1, 1);
     addToScene(harmoniaMainScene, harmoniaCameraLight);
     addToScene(harmoniaMainScene,
-               new velmo::NodePointlight(10, -4, 2, 15, 2, 20, 0.5f, 0.2f, 0.3f, 1));
+               new velmo::NodePointlight(10, -4, 2, /*intensity=*/15, /*power=*/2, /*range=*/20,
+                                         0.5f, 0.2f, 0.3f, 1));
     addToScene(harmoniaMainScene, harmoniaLayout.root);
     addToScene(harmoniaMainScene, harmoniaParticles);
 }

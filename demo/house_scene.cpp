@@ -285,8 +285,8 @@ void buildHouseScene() {
     root->floatTargetRead = false;
     root->colorTargetRead = false;
 
-    houseLight =
-        new velmo::NodePointlight(0.0f, 0.0f, 0.0f, 5.0f, 1.0f, 50.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+    houseLight = new velmo::NodePointlight(0.0f, 0.0f, 0.0f, /*intensity=*/5.0f, /*power=*/1.0f,
+                                           /*range=*/50.0f, 1.0f, 1.0f, 1.0f, 1.0f);
     root->addChild(houseLight);
     root->registerLights(houseLight);
 

@@ -220,8 +220,9 @@ void buildLights() {
     const Vec3 logo =
         logoModel != nullptr ? velmo::getTranslation(logoModel->transform) : Vec3(0, 0, 0);
     for (float side : {40.0f, -40.0f}) {
-        addToScene(new velmo::NodePointlight(logo.x + side, logo.y + 30.0f, logo.z + 10.0f, 7.0f,
-                                             1.0f, 250.0f, 1.0f, 1.0f, 1.0f, 1.0f));
+        addToScene(new velmo::NodePointlight(logo.x + side, logo.y + 30.0f, logo.z + 10.0f,
+                                             /*intensity=*/7.0f, /*power=*/1.0f,
+                                             /*range=*/250.0f, 1.0f, 1.0f, 1.0f, 1.0f));
     }
 }
 

@@ -182,7 +182,8 @@ void loadSharedAssets() {
     harmoniaScene->root->floatTargetRead = false;
     harmoniaScene->root->colorTargetRead = false;
 
-    harmoniaLight = new velmo::NodePointlight(20, 0, -15, 15, 2, 100, 1, 1, 1, 1);
+    harmoniaLight = new velmo::NodePointlight(20, 0, -15, /*intensity=*/15, /*power=*/2,
+                                              /*range=*/100, 1, 1, 1, 1);
     harmoniaScene->root->addChild(harmoniaLight);
     harmoniaScene->root->registerLights(harmoniaLight);
     harmoniaLight->intensity = 5000.0f;

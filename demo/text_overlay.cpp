@@ -117,7 +117,8 @@ void showOnly(int line) {
 void buildTextOverlay() {
     overlayScene = new velmo::Scene;
     overlayCamera = new velmo::PerspectiveCamera(2.0f, 1.0f, 5000.0f);
-    overlayLight = new velmo::NodePointlight(0, 0, 0, 100000, 2, 1000, 1, 1, 1, 1);
+    overlayLight = new velmo::NodePointlight(0, 0, 0, /*intensity=*/100000, /*power=*/2,
+                                             /*range=*/1000, 1, 1, 1, 1);
 
     velmo::SceneRoot* root = overlayScene->root;
     for (int i = 0; i < textOverlayLineCount; ++i) {
