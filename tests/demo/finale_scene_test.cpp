@@ -61,17 +61,22 @@ TEST(FinaleDrive, StandsStillUntilTheClockPassesTenSeconds) {
 }
 
 TEST(FinaleDrive, IsTheSwingAlongTheSinePathMinusASpringToTheCentre) {
-    for (float t : {160.0f, 171.3f, 200.5f}) {
-        const float u = 2.5f * t;
-        const Vec3 d =
-            velmo::normalized(Vec3(std::cos(1.1f * u) + std::sin(0.4f * u) * std::cos(0.6f * u),
-                                   std::sin(0.2f * u) + std::sin(u) * std::cos(0.2f * u),
-                                   std::cos(1.2f * u) + std::cos(0.2f * u)));
-        const float w =
-            std::sin(0.5f * u / 3) + std::sin(0.2f * u / 3) + std::sin(u / 3) * std::cos(u);
-        const Vec3 p0(4.0f, -8.0f, 2.0f);
-        expectVecNear(finaleAnchorDrive(11.0f, t, Vec3(0, 0, 0)), 3.5f * w * d, 1e-5f);
-        expectVecNear(finaleAnchorDrive(11.0f, t, p0), 3.5f * w * d - 0.025f * p0, 1e-5f);
+    // Worked out in double precision from u = 2.5 t, the direction d, the gain w and the spring
+    // 0.025 P0. At t = 0 the gain is sin 0 + sin 0 + sin 0 cos 0 = 0: the spring alone.
+    const struct {
+        float t;
+        Vec3 p0;
+        Vec3 drive;
+    } cases[] = {
+        {0.0f, Vec3(0, 0, 0), Vec3(0, 0, 0)},
+        {0.0f, Vec3(4, -8, 2), Vec3(-0.1f, 0.2f, -0.05f)},
+        {160.0f, Vec3(0, 0, 0), Vec3(-0.349032f, 0.297497f, 0.296889f)},   // w = -0.156093
+        {200.5f, Vec3(0, 0, 0), Vec3(-1.342153f, -4.996823f, 3.451436f)},  // w = 1.776996
+        {200.5f, Vec3(4, -8, 2), Vec3(-1.442153f, -4.796823f, 3.401436f)}, // less 0.025 P0
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.t);
+        expectVecNear(finaleAnchorDrive(11.0f, c.t, c.p0), c.drive, 1e-4f);
     }
 }
 
@@ -104,13 +109,12 @@ TEST(FinaleStatue, ADriveAlongTheDiagonalStillGivesAnInvertibleFrame) {
 }
 
 TEST(FinaleCamera, CirclesOnItsPath) {
+    // 40 (sin q, sin 0.7q + cos 0.9q + cos 0.2q, sin 0.4q + cos q + sin 0.8q) with q = t / 2.
     expectVecNear(finaleCameraEye(0.0f), Vec3(0, 80, 40), 1e-4f);
-    const float q = 77.5f;
-    expectVecNear(finaleCameraEye(155.0f),
-                  40.0f * Vec3(std::sin(q),
-                               std::sin(0.7f * q) + std::cos(0.9f * q) + std::cos(0.2f * q),
-                               std::sin(0.4f * q) + std::cos(q) + std::sin(0.8f * q)),
-                  1e-3f);
+    // q = pi: 40 (0, sin 0.7pi - cos 0.1pi + cos 0.2pi, sin 0.4pi - 1 + sin 0.2pi).
+    expectVecNear(finaleCameraEye(2.0f * 3.14159265f), Vec3(0, 26.679099f, 21.553671f), 1e-3f);
+    // The finale's start, q = 77.5.
+    expectVecNear(finaleCameraEye(155.0f), Vec3(34.492450f, -36.798048f, -65.983879f), 1e-3f);
 }
 
 TEST(FinaleCamera, AimsAtTheNearestPointsAndNeverAtNaN) {
@@ -128,16 +132,10 @@ TEST(FinaleCamera, AimsAtTheNearestPointsAndNeverAtNaN) {
     const Vec3 atEye = finaleCameraTarget(Vec3(0, 0, 0), previous);
     EXPECT_TRUE(std::isfinite(atEye.x) && std::isfinite(atEye.y) && std::isfinite(atEye.z));
     expectVecNear(atEye, Vec3(0, 0, 0), 1e-4f);
-    // Inverse-square weights: 1/100 for (0,0,0), 1 for (10,0,0)... from the eye at (10,0,1).
-    const Vec3 eye(10, 0, 1);
-    float ws = 0.0f;
-    Vec3 sum(0, 0, 0);
-    for (const ChainPoint& p : chainPoints) {
-        const float w = 1.0f / velmo::vecLengthSq(eye - p.position);
-        ws += w;
-        sum += w * p.position;
-    }
-    expectVecNear(finaleCameraTarget(eye, previous), sum / ws, 1e-4f);
+    // Inverse-square weights from the eye at (10, 0, 1): 1/101, 1 and 1/941, so the target is
+    // (10 * 1, 0, 30 / 941) / (1/101 + 1 + 1/941).
+    expectVecNear(finaleCameraTarget(Vec3(10, 0, 1), previous), Vec3(9.891552f, 0, 0.031535f),
+                  1e-5f);
 }
 
 TEST(FinaleTick, MovesEveryAnchorByTheDriveAndPlacesLightAndStatue) {
