@@ -148,8 +148,8 @@ TEST(HouseUpperBand, SumsBins52To63Only) {
 
 // ---- The built scene ----
 
-// One tick from the swing 9 and a lift given, on a seed whose first draws take each branch. The
-// draws listed are the generator's first values from the seed; e is 12 times the upper bin.
+// One tick from the swing 9 and the lift liftBefore, on a seed whose first draws take each branch.
+// The draws listed are the generator's first values from the seed; e is 12 times the upper bin.
 // Calm: a swing draw (% 10 == 1: a second draw, even 10, odd 7), a lift draw (% 15 == 1: a
 // second draw, the new lift), then r1 and r2, a kick when r2 & int(10 / e) == 1. Intense: the
 // swing draw, a flicker draw (% 3 == 1: a second draw, the texture), a lift draw (% 10 == 1:
@@ -174,10 +174,12 @@ const TickCase tickCases[] = {
     {"calm: the swing jumps to 10", 7, false, 0.0f, 0.0f, 10.0f, 0.0f, false, -1, 5},
     // 41 (% 10 = 1), 18467 (odd), 6334 (% 15 = 4), 26500, 19169.
     {"calm: the swing jumps to 7", 1, false, 0.0f, 0.0f, 7.0f, 0.0f, false, -1, 5},
-    // 68, 6151 (% 15 = 1), 18175 (odd), 22398, 3382 (& 1 = 0); e = 6 is not added.
-    {"calm: the lift resets to 1", 9, false, 0.5f, 0.0f, 9.0f, 1.0f, false, -1, 5},
-    // 234, 30031 (% 15 = 1), 11744 (even), 4443, 5137.
-    {"calm: the lift resets to 0", 60, false, 0.0f, 0.5f, 9.0f, 0.0f, false, -1, 5},
+    // 365, 1216 (% 15 = 1), 5415 (odd), 16704, 24504 (& 1 = 0); e = 6 is not added.
+    {"calm: the lift resets to 1", 100, false, 0.5f, 0.0f, 9.0f, 1.0f, false, -1, 5},
+    // 430, 19576 (% 15 = 1), 2250 (even), 6450, 1420.
+    {"calm: the lift resets to 0", 120, false, 0.0f, 0.5f, 9.0f, 0.0f, false, -1, 5},
+    // 277, 5921 (% 15 = 11, though % 10 = 1), 14602, 22355.
+    {"calm: the lift stays", 73, false, 0.0f, 0.5f, 9.0f, 0.5f, false, -1, 4},
     // e = 6, q = 1: 45, 29216, 24198, 17795 (& 1 = 1), then the kick's four.
     {"calm: q = 1 kicks", 2, false, 0.5f, 0.0f, 9.0f, 0.0f, true, -1, 8},
     // e = 3, q = 3: 54, 28693 (% 15 = 13), 12255, 24449 (& 3 = 1), then four.
