@@ -38,9 +38,9 @@ struct Production {
 void setDisplayDefaults(velmo::DisplaySettings& settings);
 
 // Makes the main window and the device with the window's settings and gives false, with
-// nothing more made, when either fails. Then opens the music stream, points the spectrum at a
-// silent first row, loads the demo (timed), reads the spectrum file, registers the eight
-// tweakable values, starts the music and starts the loop clock; gives true.
+// nothing more made, when either fails. Then opens the sound library and the music stream,
+// points the spectrum at a silent first row, loads the demo (timed), reads the spectrum file,
+// registers the eight tweakable values, starts the music and the loop clock; gives true.
 bool startProduction(velmo::Engine& engine, Production& production);
 
 // One frame of the main loop (runFrame) with what the start-up made.
