@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include <SDL.h>
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
@@ -42,7 +41,7 @@ ProductionRun::ProductionRun(unsigned width, unsigned height, bool vsync,
         return;
     }
     started = true;
-    SDL_GL_SetSwapInterval(vsync ? 1 : 0);
+    port::testing::setVsync(vsync);
     if (production.music == nullptr) {
         failure = "the music does not play: the demo time stays 0";
     }

@@ -86,4 +86,17 @@ void setAdapterModes(std::optional<std::vector<D3DDISPLAYMODE>> modes);
 // empty when the level does not exist or the device has gone.
 std::vector<unsigned char> textureLevelPixels(IDirect3DTexture9* texture, UINT level);
 
+// Whether Present waits for the display's vertical refresh, in place of the presentation
+// interval the current device was made with.
+void setVsync(bool on);
+
+// Bytes a vertex buffer has sent to its GL buffer since it was made.
+uint64_t uploadedBytes(IDirect3DVertexBuffer9* buffer);
+
+// The face file and family a font handle resolved to, and the glyph index of a character in
+// it; empty strings and 0 for an unknown handle.
+std::string fontFile(HFONT font);
+std::string fontFamily(HFONT font);
+unsigned fontGlyphIndex(HFONT font, unsigned char c);
+
 } // namespace port::testing
