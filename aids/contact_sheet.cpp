@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <d3dx9.h>
+#include <port_testing.h>
 #include <windows.h>
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
@@ -154,24 +155,7 @@ void addBounds(velmo::INode* node, const velmo::Matrix& parent, velmo::Vec3& lo,
 std::vector<unsigned char> readTarget(IDirect3DDevice9* device, velmo::RenderTarget* target) {
     IDirect3DSurface9* surface = nullptr;
     target->getTexture()->GetSurfaceLevel(0, &surface);
-    D3DSURFACE_DESC desc = {};
-    surface->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                        &copy, nullptr);
-    device->GetRenderTargetData(surface, copy);
-    D3DLOCKED_RECT locked = {};
-    copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-    std::vector<unsigned char> rgb;
-    for (UINT y = 0; y < desc.Height; ++y) {
-        const auto* row = static_cast<const unsigned char*>(locked.pBits) + y * locked.Pitch;
-        for (UINT x = 0; x < desc.Width; ++x) {
-            // A8R8G8B8 in memory: B, G, R, A.
-            rgb.insert(rgb.end(), {row[x * 4 + 2], row[x * 4 + 1], row[x * 4]});
-        }
-    }
-    copy->UnlockRect();
-    copy->Release();
+    std::vector<unsigned char> rgb = port::testing::surfaceRgb(device, surface);
     surface->Release();
     return rgb;
 }

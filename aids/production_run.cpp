@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include <SDL.h>
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
@@ -42,7 +41,7 @@ ProductionRun::ProductionRun(unsigned width, unsigned height, bool vsync,
         return;
     }
     started = true;
-    SDL_GL_SetSwapInterval(vsync ? 1 : 0);
+    port::testing::setVsync(vsync);
     if (production.music == nullptr) {
         failure = "the music does not play: the demo time stays 0";
     }
@@ -109,32 +108,10 @@ std::vector<unsigned char> ProductionRun::backBufferRgb(unsigned& width, unsigne
     }
     D3DSURFACE_DESC desc = {};
     back->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    std::vector<unsigned char> rgb;
-    if (SUCCEEDED(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
-        SUCCEEDED(device->GetRenderTargetData(back, copy))) {
-        D3DLOCKED_RECT locked = {};
-        if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            width = desc.Width;
-            height = desc.Height;
-            rgb.resize(size_t(width) * height * 3);
-            for (unsigned y = 0; y < height; ++y) {
-                const auto* row = static_cast<const unsigned char*>(locked.pBits) +
-                                  size_t(y) * size_t(locked.Pitch);
-                for (unsigned x = 0; x < width; ++x) {
-                    // X8R8G8B8 in memory: blue, green, red, unused.
-                    unsigned char* out = &rgb[(size_t(y) * width + x) * 3];
-                    out[0] = row[x * 4 + 2];
-                    out[1] = row[x * 4 + 1];
-                    out[2] = row[x * 4 + 0];
-                }
-            }
-            copy->UnlockRect();
-        }
-    }
-    if (copy != nullptr) {
-        copy->Release();
+    std::vector<unsigned char> rgb = port::testing::surfaceRgb(device, back);
+    if (!rgb.empty()) {
+        width = desc.Width;
+        height = desc.Height;
     }
     back->Release();
     return rgb;

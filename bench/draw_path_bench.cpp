@@ -27,6 +27,7 @@
 #include <benchmark/benchmark.h>
 #include <d3dx9.h>
 #include <epoxy/gl.h>
+#include <port_testing.h>
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
@@ -83,30 +84,11 @@ void savePicture(IDirect3DDevice9* device, const std::string& name) {
     }
     D3DSURFACE_DESC desc = {};
     target->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                        &copy, nullptr);
-    D3DLOCKED_RECT locked = {};
-    if (copy != nullptr && device->GetRenderTargetData(target, copy) == D3D_OK &&
-        copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-        std::vector<unsigned char> rgba(size_t(desc.Width) * desc.Height * 4);
-        for (UINT y = 0; y < desc.Height; ++y) {
-            const auto* row = static_cast<const unsigned char*>(locked.pBits) + y * locked.Pitch;
-            for (UINT x = 0; x < desc.Width; ++x) {
-                unsigned char* out = &rgba[(size_t(y) * desc.Width + x) * 4];
-                out[0] = row[x * 4 + 2];
-                out[1] = row[x * 4 + 1];
-                out[2] = row[x * 4 + 0];
-                out[3] = 255;
-            }
-        }
-        copy->UnlockRect();
+    const std::vector<unsigned char> rgb = port::testing::surfaceRgb(device, target);
+    if (!rgb.empty()) {
         const std::string path = std::string(folder) + "/" + name + ".png";
-        stbi_write_png(path.c_str(), int(desc.Width), int(desc.Height), 4, rgba.data(),
-                       int(desc.Width) * 4);
-    }
-    if (copy != nullptr) {
-        copy->Release();
+        stbi_write_png(path.c_str(), int(desc.Width), int(desc.Height), 3, rgb.data(),
+                       int(desc.Width) * 3);
     }
     target->Release();
 }

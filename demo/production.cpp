@@ -1,6 +1,5 @@
 #include "demo/production.h"
 
-#include <malloc.h>
 #include <windows.h>
 
 #include "demo/house_scene.h"
@@ -61,9 +60,9 @@ bool startProduction(velmo::Engine& engine, Production& production) {
     production.spectrum =
         SpectrumData::load("data/mirel.vek", SpectrumData::rowLimit(production.stream));
     registerTweakables();
-    // Loading frees what it decoded and imported, but the allocator keeps those pages;
-    // handing them back keeps the run's resident memory to what it holds.
-    malloc_trim(0);
+    // Loading frees what it decoded and imported, but the heap keeps those pages; handing them
+    // back keeps the run's resident memory to what it holds.
+    SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
 
     production.system->playSound(FMOD_CHANNEL_FREE, production.stream, false, &production.music);
     production.clock = LoopClock{};

@@ -86,4 +86,25 @@ void setAdapterModes(std::optional<std::vector<D3DDISPLAYMODE>> modes);
 // empty when the level does not exist or the device has gone.
 std::vector<unsigned char> textureLevelPixels(IDirect3DTexture9* texture, UINT level);
 
+// The pixels of a render target of the device, read back through a system-memory copy as a
+// program would: top row first, rows of width * bytes per pixel, in the surface's format.
+// Empty when the copy cannot be made or read.
+std::vector<unsigned char> surfacePixels(IDirect3DDevice9* device, IDirect3DSurface9* surface);
+// The same read-back of a 32-bit colour surface (A8R8G8B8 or X8R8G8B8) as red, green and blue
+// bytes, for pictures; empty for another format.
+std::vector<unsigned char> surfaceRgb(IDirect3DDevice9* device, IDirect3DSurface9* surface);
+
+// Whether Present waits for the display's vertical refresh, in place of the presentation
+// interval the current device was made with.
+void setVsync(bool on);
+
+// Bytes a vertex buffer has sent to its GL buffer since it was made.
+uint64_t uploadedBytes(IDirect3DVertexBuffer9* buffer);
+
+// The face file and family a font handle resolved to, and the glyph index of a character in
+// it; empty strings and 0 for an unknown handle.
+std::string fontFile(HFONT font);
+std::string fontFamily(HFONT font);
+unsigned fontGlyphIndex(HFONT font, unsigned char c);
+
 } // namespace port::testing

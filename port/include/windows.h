@@ -32,6 +32,7 @@ typedef const char* LPCSTR;
 typedef char* LPSTR;
 typedef void* LPVOID;
 typedef void* HANDLE;
+typedef size_t SIZE_T;
 
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HINSTANCE;
@@ -296,6 +297,11 @@ int AddFontResourceA(LPCSTR fileName);
 // Undoes one AddFontResourceA; fails harmlessly for a file that was not added.
 BOOL RemoveFontResourceA(LPCSTR fileName);
 // ---- end of GDI32 ----
+
+// KERNEL32: the calling process, and its working set. Both sizes (SIZE_T)-1 hand the memory
+// the process has freed back to the system; other sizes are accepted and change nothing.
+HANDLE GetCurrentProcess();
+BOOL SetProcessWorkingSetSize(HANDLE process, SIZE_T minimum, SIZE_T maximum);
 
 // WINMM: milliseconds since the port started, 32-bit and wrapping.
 DWORD timeGetTime();

@@ -13,9 +13,9 @@
 #include FT_FONT_FORMATS_H
 #include <d3dx9.h>
 #include <gtest/gtest.h>
+#include <port_testing.h>
 #include <windows.h>
 
-#include "gdi/objects.h"
 #include "support/engine_fixture.h"
 
 namespace {
@@ -35,19 +35,14 @@ HFONT makeFont(const char* face) {
     return CreateFontA(1, 0, 0, 0, 600, FALSE, 0, 0, 1, 0, 0, 0, 0, face);
 }
 
-std::string fileOf(HFONT font) {
-    const port::gdi::Font* resolved = port::gdi::fontFromHandle(font);
-    return resolved == nullptr ? std::string() : resolved->file();
-}
-
 TEST(DataFonts, FacesResolveToTheFilesInDataUntilRemoved) {
     for (const auto& f : kFonts) {
         SCOPED_TRACE(f.face);
         HFONT font = makeFont(f.face);
         ASSERT_NE(font, nullptr);
-        EXPECT_EQ(std::filesystem::path(fileOf(font)),
+        EXPECT_EQ(std::filesystem::path(port::testing::fontFile(font)),
                   std::filesystem::absolute(std::string("data/") + f.file));
-        EXPECT_EQ(port::gdi::fontFromHandle(font)->family(), f.face);
+        EXPECT_EQ(port::testing::fontFamily(font), f.face);
         EXPECT_TRUE(DeleteObject(font));
     }
     for (const auto& f : kFonts) {
@@ -55,7 +50,7 @@ TEST(DataFonts, FacesResolveToTheFilesInDataUntilRemoved) {
         EXPECT_TRUE(RemoveFontResourceA((std::string("data/") + f.file).c_str()));
         HFONT font = makeFont(f.face);
         ASSERT_NE(font, nullptr); // another face stands in
-        EXPECT_NE(std::filesystem::path(fileOf(font)).filename(), f.file);
+        EXPECT_NE(std::filesystem::path(port::testing::fontFile(font)).filename(), f.file);
         EXPECT_TRUE(DeleteObject(font));
     }
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <port_testing.h>
 
 #include "engine/math/matrix.h"
 #include "engine/mesh/mesh.h"
@@ -19,7 +20,6 @@
 #include "engine/render/mesh_font.h"
 #include "engine/resources/device_state.h"
 #include "engine/scene/node.h"
-#include "gdi/objects.h"
 #include "support/engine_fixture.h"
 #include "support/expect_math.h"
 #include "support/scratch.h"
@@ -242,8 +242,7 @@ TEST_F(MeshFontTest, EmptyTextsAndUnbuiltFontsGiveEmptyGroups) {
 TEST_F(MeshFontTest, AnUnknownFaceFallsBackToAnInstalledOne) {
     MeshFont font("No Such Face At All", 0.1f);
     font.buildGlyphs();
-    ASSERT_NE(port::gdi::fontFromHandle(font.font), nullptr);
-    EXPECT_FALSE(port::gdi::fontFromHandle(font.font)->file().empty());
+    EXPECT_FALSE(port::testing::fontFile(font.font).empty());
     EXPECT_EQ(font.glyphs.size(), 70u);
     const std::vector<float> gdi = gdiWidths(font, "aW0");
     EXPECT_FLOAT_EQ(font.glyphAdvance('a'), gdi[0] * 10.0f);
@@ -293,7 +292,7 @@ std::string writeZeroWidthFace(const ScratchDir& scratch) {
     EXPECT_NE(hhea, 0u);
     EXPECT_NE(hmtx, 0u);
     HFONT probe = CreateFontA(1, 0, 0, 0, 400, 0, 0, 0, 1, 0, 0, 0, 0, "DejaVu Sans");
-    const unsigned glyph = port::gdi::fontFromHandle(probe)->glyphIndex('a');
+    const unsigned glyph = port::testing::fontGlyphIndex(probe, 'a');
     DeleteObject(probe);
     EXPECT_LT(glyph, u16(hhea + 34)); // a full metric record, not a shared advance
     bytes[hmtx + 4 * glyph] = 0;
@@ -312,7 +311,7 @@ TEST_F(MeshFontTest, AGlyphOfZeroWidthAdvancesByOne) {
     MeshFont font("Zerowd Sans", 0.1f);
     font.weight = 400;
     font.buildGlyphs();
-    ASSERT_EQ(port::gdi::fontFromHandle(font.font)->file(), path);
+    ASSERT_EQ(port::testing::fontFile(font.font), path);
     EXPECT_EQ(font.widths[0], 0.1f);
     EXPECT_FLOAT_EQ(font.glyphAdvance('a'), 1.0f);
     EXPECT_GT(font.glyphAdvance('b'), 1.0f);

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <port_testing.h>
 
-#include "d3d9/buffers.h"
 #include "engine/render/particle_system.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/effect_cache.h"
@@ -260,7 +260,6 @@ TEST_F(ParticleSystemTest, WithoutACameraOrABufferNothingIsDrawn) {
 // to the GL buffer each frame follows the live particles, never the capacity.
 TEST_F(ParticleSystemTest, EachFrameUploadsTheLiveParticlesOnly) {
     makeSystem(1000, quarteredTexture());
-    const auto* buffer = static_cast<const port::d3d9::VertexBuffer*>(system->vertexBuffer);
     std::vector<int> slots;
     float t = 0.0f;
     for (const int live : {0, 1000, 250, 0}) {
@@ -272,9 +271,10 @@ TEST_F(ParticleSystemTest, EachFrameUploadsTheLiveParticlesOnly) {
             system->freeParticle(slots.back());
             slots.pop_back();
         }
-        const uint64_t before = buffer->uploadedBytes();
+        const uint64_t before = port::testing::uploadedBytes(system->vertexBuffer);
         scene->render(t += 1.0f);
-        EXPECT_EQ(buffer->uploadedBytes() - before, uint64_t(live) * 168u);
+        EXPECT_EQ(port::testing::uploadedBytes(system->vertexBuffer) - before,
+                  uint64_t(live) * 168u);
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <port_testing.h>
+
 void EngineTest::SetUp() {
     engine = new velmo::Engine;
     velmo::DisplaySettings settings;
@@ -38,22 +40,8 @@ void EngineTest::pumpMessages() {
 }
 
 std::vector<unsigned char> EngineTest::readBack(IDirect3DSurface9* surface) {
-    D3DSURFACE_DESC desc = {};
-    surface->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    EXPECT_EQ(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                  D3DPOOL_SYSTEMMEM, &copy, nullptr),
-              D3D_OK);
-    if (copy == nullptr) {
-        return {};
-    }
-    EXPECT_EQ(device->GetRenderTargetData(surface, copy), D3D_OK);
-    D3DLOCKED_RECT locked = {};
-    EXPECT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-    const auto* bytes = static_cast<const unsigned char*>(locked.pBits);
-    std::vector<unsigned char> pixels(bytes, bytes + size_t(locked.Pitch) * desc.Height);
-    copy->UnlockRect();
-    copy->Release();
+    std::vector<unsigned char> pixels = port::testing::surfacePixels(device, surface);
+    EXPECT_FALSE(pixels.empty()) << "the surface could not be read back";
     return pixels;
 }
 

@@ -1,7 +1,5 @@
 #include "d3d9/device.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -10,6 +8,7 @@
 #include "d3d9/buffers.h"
 #include "d3d9/gl_check.h"
 #include "d3d9/surface.h"
+#include "win32/heap.h"
 
 #include "trace.h"
 
@@ -53,12 +52,8 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
     if (record == nullptr || !record->sdl) {
         return nullptr;
     }
-    // The software GL driver allocates and frees large blocks for every draw and every buffer
-    // upload. By default glibc hands the top of the heap back to the system after such a free
-    // and maps blocks over 128 KiB afresh each time, so the next draw faults in and zeroes new
-    // pages; kept in the heap, the freed memory serves the next draw as it is.
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    // The GL driver's blocks freed by one draw serve the next (win32/heap.cpp).
+    win32::keepFreedMemory();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
