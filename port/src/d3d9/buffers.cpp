@@ -156,14 +156,6 @@ template <class Interface> Buffer<Interface>::~Buffer() {
     }
 }
 
-template <class Interface> ULONG Buffer<Interface>::Release() {
-    const ULONG left = --references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 template <class Interface>
 HRESULT Buffer<Interface>::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     if (owner == nullptr) {

@@ -15,6 +15,7 @@
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
+#include "d3d9/ref_counted.h"
 #include "d3d9/resource.h"
 
 namespace port::d3d9 {
@@ -74,10 +75,8 @@ private:
 };
 
 // Shared by both kinds: reference counting and detaching from a device that goes away.
-template <class Interface> class Buffer : public Interface, public DeviceChild {
+template <class Interface> class Buffer : public RefCounted<Interface>, public DeviceChild {
 public:
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override;
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override;
 
@@ -101,9 +100,6 @@ protected:
     BufferStorage storage;
     DWORD usage;
     D3DPOOL pool;
-
-private:
-    ULONG references = 1;
 };
 
 class VertexBuffer final : public Buffer<IDirect3DVertexBuffer9> {

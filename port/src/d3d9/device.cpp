@@ -158,18 +158,6 @@ Device::~Device() {
     }
 }
 
-ULONG Device::AddRef() {
-    return ++references;
-}
-
-ULONG Device::Release() {
-    const ULONG left = --references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 bool Device::makeCurrent(const std::source_location& call) {
     if (context == nullptr) {
         return false;

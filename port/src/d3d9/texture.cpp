@@ -87,14 +87,6 @@ Texture::~Texture() {
     }
 }
 
-ULONG Texture::Release() {
-    const ULONG left = --references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 void Texture::detach() {
     if (glTexture != 0) {
         glDeleteTextures(1, &glTexture);
