@@ -18,7 +18,7 @@ namespace port::d3d9 {
 namespace {
 
 // Direct3D's render-state defaults for a device with an automatic depth buffer.
-void setDefaultRenderStates(std::array<DWORD, 256>& rs, bool depthBuffer) {
+void setDefaultRenderStates(RenderStates& rs, bool depthBuffer) {
     rs.fill(0);
     rs[D3DRS_ZENABLE] = depthBuffer ? D3DZB_TRUE : D3DZB_FALSE;
     rs[D3DRS_FILLMODE] = D3DFILL_SOLID;

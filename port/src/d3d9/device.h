@@ -154,7 +154,7 @@ private:
     DWORD vertexFormat = 0;
 
     D3DVIEWPORT9 viewport = {};
-    std::array<DWORD, 256> renderStates = {};
+    RenderStates renderStates = {};
     bool inScene = false;
     unsigned presents = 0;
 

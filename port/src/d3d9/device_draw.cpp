@@ -68,7 +68,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     }
     const uint64_t vertices = uint64_t(primitiveCount) * 3;
     if (uint64_t(streamOffset) + (uint64_t(startVertex) + vertices) * streamStride >
-        streamSource->size()) {
+            streamSource->size() ||
+        !pipeline.drawable(renderStates)) {
         return D3DERR_INVALIDCALL;
     }
     streamSource->upload(UINT(streamOffset + startVertex * uint64_t(streamStride)),
@@ -96,7 +97,8 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
     const bool wide = indexBuffer->format() == D3DFMT_INDEX32;
     const uint64_t indexSize = wide ? 4 : 2;
     const uint64_t indices = uint64_t(primitiveCount) * 3;
-    if ((uint64_t(startIndex) + indices) * indexSize > indexBuffer->size()) {
+    if ((uint64_t(startIndex) + indices) * indexSize > indexBuffer->size() ||
+        !pipeline.drawable(renderStates)) {
         return D3DERR_INVALIDCALL;
     }
     // The indices may reach any vertex past the stream's offset.
@@ -123,7 +125,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     }
     const uint64_t vertices = uint64_t(primitiveCount) * 3;
     if (vertexFormat == 0 || vertexStride < fvfVertexSize(vertexFormat) ||
-        vertices * vertexStride > uint64_t(INT32_MAX)) {
+        vertices * vertexStride > uint64_t(INT32_MAX) || !pipeline.drawable(renderStates)) {
         return D3DERR_INVALIDCALL;
     }
     const GLuint scratch =
