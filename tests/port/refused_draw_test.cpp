@@ -1,8 +1,11 @@
-// Draws the device refuses: a render or sampler state holding a value GL cannot follow. A
-// refused draw answers D3DERR_INVALIDCALL and leaves the picture and GL's state as they were.
+// Draws the device refuses: a render or sampler state holding a value GL cannot follow, and in
+// the check builds an indexed draw whose indices reach past the vertices it may read. A refused
+// draw answers D3DERR_INVALIDCALL and leaves the picture and GL's state as they were.
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <d3dx9.h>
 #include <gtest/gtest.h>
@@ -125,6 +128,76 @@ TEST_F(RefusedDraw, AStateValueGlCannotFollowRefusesTheDrawUntilItIsSetRight) {
         EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, kQuad, sizeof(Position)), D3D_OK);
         EXPECT_TRUE(filledWith(kRed));
     }
+}
+
+// The check builds refuse an indexed draw whose indices, from its base vertex, name a vertex
+// outside those the call gives or the stream holds, as Direct3D's debug runtime does.
+TEST_F(RefusedDraw, IndicesPastTheVerticesOfTheDrawAreRefusedInTheCheckBuilds) {
+#ifndef VELMO_GL_CHECK
+    GTEST_SKIP() << "built without VELMO_GL_CHECK";
+#endif
+    const Position corners[4] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(
+        device->CreateVertexBuffer(sizeof corners, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &vb, nullptr),
+        D3D_OK);
+    held.push_back(vb);
+    ASSERT_EQ(device->CreateIndexBuffer(12 * sizeof(WORD), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib,
+                                        nullptr),
+              D3D_OK);
+    held.push_back(ib);
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+    std::memcpy(data, corners, sizeof corners);
+    vb->Unlock();
+    // The quad, a triangle of vertices 1 to 3, and one reaching vertex 7.
+    const auto writeIndices = [&](UINT first, std::vector<WORD> indices) {
+        ASSERT_EQ(ib->Lock(first * 2, UINT(indices.size() * 2), &data, 0), D3D_OK);
+        std::memcpy(data, indices.data(), indices.size() * 2);
+        ib->Unlock();
+    };
+    writeIndices(0, {0, 1, 2, 2, 3, 0, 1, 2, 3, 1, 2, 7});
+    device->SetStreamSource(0, vb, 0, sizeof(Position));
+    device->SetIndices(ib);
+
+    struct Case {
+        const char* what;
+        INT base;
+        UINT minVertex, vertices, startIndex, triangles;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"the quad", 0, 0, 4, 0, 2, D3D_OK},
+        {"the triangle reaching vertex 7", 0, 0, 4, 9, 1, D3DERR_INVALIDCALL},
+        {"more vertices than the stream holds", 0, 0, 5, 0, 2, D3DERR_INVALIDCALL},
+        {"a base vertex past the stream's", 1, 0, 4, 0, 2, D3DERR_INVALIDCALL},
+        {"a negative base vertex", -1, 0, 4, 0, 2, D3DERR_INVALIDCALL},
+        {"index 0 below the lowest vertex given", 0, 1, 3, 0, 2, D3DERR_INVALIDCALL},
+        {"vertices 1 to 3 by their own indices", 0, 1, 3, 6, 1, D3D_OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, c.base, c.minVertex, c.vertices,
+                                               c.startIndex, c.triangles),
+                  c.expected);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("reach past vertices") != std::string::npos,
+                  c.expected == D3DERR_INVALIDCALL)
+            << said;
+        if (c.expected == D3DERR_INVALIDCALL) {
+            EXPECT_TRUE(filledWith(kBlack));
+        }
+    }
+
+    // Vertex 7 overwritten: the buffer's indices are in range again, though an index past them
+    // was written once.
+    writeIndices(11, {3});
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 9, 1), D3D_OK);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetIndices(nullptr);
 }
 
 } // namespace

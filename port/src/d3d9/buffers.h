@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
@@ -46,6 +47,9 @@ public:
     uint64_t uploadedBytes() const { return uploaded; }
 
     UINT size() const { return length; }
+    const unsigned char* data() const { return bytes.get(); }
+    // The bytes the current lock may write, [offset, end); empty for a read-only lock or none.
+    std::pair<UINT, UINT> writableRange() const;
     GLuint glName() const { return glBuffer; }
     // Bytes in the GL buffer's store: the furthest any draw has read, or more.
     UINT glStoreSize() const { return glSize; }
@@ -126,12 +130,29 @@ public:
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
     D3DFORMAT format() const { return indexFormat; }
+    UINT indexSize() const { return indexFormat == D3DFMT_INDEX32 ? 4 : 2; }
+
+#ifdef VELMO_GL_CHECK
+    // The check builds keep the range of the indices written, so that a draw can be checked
+    // against the vertices it may read.
+    HRESULT Unlock() override;
+    // Whether the `count` indices from index `first` all lie in [low, high). Most draws are
+    // answered by the range of every index written so far; only one it does not answer reads
+    // its own indices.
+    bool indicesWithin(UINT first, UINT count, uint64_t low, uint64_t high) const;
+#endif
 
 private:
     IndexBuffer(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool)
         : Buffer(device, usage, pool), indexFormat(format) {}
 
     D3DFORMAT indexFormat;
+#ifdef VELMO_GL_CHECK
+    // Bounds of every index the buffer holds: the least and the greatest ever written (it
+    // starts zero-filled), so they may be wider than what it holds now.
+    UINT lowestWritten = 0;
+    UINT highestWritten = 0;
+#endif
 };
 
 } // namespace port::d3d9

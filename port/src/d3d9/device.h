@@ -174,6 +174,12 @@ private:
     bool prepareDraw(GLuint buffer, GLintptr offset, UINT stride);
     // Counts a draw of `triangles` into the bound targets.
     void countDraw(uint64_t triangles);
+    // Whether the `indices` indices from `startIndex` of the bound index buffer, each added
+    // to the base vertex, name vertices that the call gives (`numVertices` from
+    // `minVertexIndex`) and the bound stream holds, as Direct3D's debug runtime checks. Only
+    // the check builds check; the refusal is reported.
+    bool indicesInRange(INT baseVertexIndex, UINT minVertexIndex, UINT numVertices, UINT startIndex,
+                        UINT indices) const;
 
     port::testing::DrawStats stats; // framebuffer changes are counted by the GL state
 
