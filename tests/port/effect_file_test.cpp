@@ -187,6 +187,8 @@ TEST(EffectFile, BrokenFilesFailWithAMessageNamingTheLine) {
         {"unknown state", onePass("\nZWriteEnabel = false;"),
          "line 5: unknown state 'ZWriteEnabel'"},
         {"bad value", onePass("CullMode = Sideways;"), "'Sideways' is not a value of CullMode"},
+        {"state the device cannot follow", onePass("ScissorTestEnable = true;"),
+         "ScissorTestEnable is not supported: the device has no scissor rectangle"},
         {"number for a named state", onePass("SrcBlend = 5;"), "'5' is not a value of SrcBlend"},
         {"name for a number", onePass("AlphaRef = Zero;"), "'Zero' is not a value of AlphaRef"},
         {"number too large", onePass("StencilRef = 4294967296;"), "is not a value of StencilRef"},

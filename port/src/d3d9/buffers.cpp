@@ -1,6 +1,7 @@
 #include "d3d9/buffers.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "d3d9/device.h"
@@ -118,6 +119,13 @@ HRESULT BufferStorage::unlock() {
     return D3D_OK;
 }
 
+std::pair<UINT, UINT> BufferStorage::writableRange() const {
+    if (!locked || (lockFlags & D3DLOCK_READONLY)) {
+        return {0, 0};
+    }
+    return {lockOffset, lockOffset + lockSize};
+}
+
 void BufferStorage::upload(UINT begin, UINT end) {
     end = std::min(end, size());
     UINT from = std::max(begin, staleBegin);
@@ -154,14 +162,6 @@ template <class Interface> Buffer<Interface>::~Buffer() {
         owner->glState().forgetVertexLayout();
         storage.deleteGlBuffer();
     }
-}
-
-template <class Interface> ULONG Buffer<Interface>::Release() {
-    const ULONG left = --references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 template <class Interface>
@@ -237,6 +237,57 @@ HRESULT IndexBuffer::create(Device* device, UINT length, DWORD usage, D3DFORMAT 
     *result = buffer;
     return D3D_OK;
 }
+
+#ifdef VELMO_GL_CHECK
+
+namespace {
+
+// The least and the greatest of `count` indices of `size` bytes each from `bytes`.
+std::pair<UINT, UINT> indexRange(const unsigned char* bytes, UINT size, UINT count) {
+    UINT lowest = UINT32_MAX;
+    UINT highest = 0;
+    for (UINT i = 0; i < count; ++i) {
+        uint32_t index = 0;
+        if (size == 4) {
+            std::memcpy(&index, bytes + size_t(i) * 4, 4);
+        } else {
+            uint16_t narrow = 0;
+            std::memcpy(&narrow, bytes + size_t(i) * 2, 2);
+            index = narrow;
+        }
+        lowest = std::min(lowest, index);
+        highest = std::max(highest, index);
+    }
+    return {lowest, highest};
+}
+
+} // namespace
+
+HRESULT IndexBuffer::Unlock() {
+    const auto [begin, end] = storage.writableRange();
+    const HRESULT hr = Buffer::Unlock();
+    // Every index the lock could have written, including one it wrote in part.
+    const UINT first = begin / indexSize();
+    const UINT last = std::min((end + indexSize() - 1) / indexSize(), size() / indexSize());
+    if (SUCCEEDED(hr) && first < last) {
+        const auto [lowest, highest] =
+            indexRange(storage.data() + size_t(first) * indexSize(), indexSize(), last - first);
+        lowestWritten = std::min(lowestWritten, lowest);
+        highestWritten = std::max(highestWritten, highest);
+    }
+    return hr;
+}
+
+bool IndexBuffer::indicesWithin(UINT first, UINT count, uint64_t low, uint64_t high) const {
+    if (lowestWritten >= low && highestWritten < high) {
+        return true;
+    }
+    const auto [lowest, highest] =
+        indexRange(storage.data() + size_t(first) * indexSize(), indexSize(), count);
+    return lowest >= low && highest < high;
+}
+
+#endif
 
 HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {
     if (desc == nullptr) {

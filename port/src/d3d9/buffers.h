@@ -11,10 +11,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
+#include "d3d9/ref_counted.h"
 #include "d3d9/resource.h"
 
 namespace port::d3d9 {
@@ -45,6 +47,9 @@ public:
     uint64_t uploadedBytes() const { return uploaded; }
 
     UINT size() const { return length; }
+    const unsigned char* data() const { return bytes.get(); }
+    // The bytes the current lock may write, [offset, end); empty for a read-only lock or none.
+    std::pair<UINT, UINT> writableRange() const;
     GLuint glName() const { return glBuffer; }
     // Bytes in the GL buffer's store: the furthest any draw has read, or more.
     UINT glStoreSize() const { return glSize; }
@@ -74,10 +79,8 @@ private:
 };
 
 // Shared by both kinds: reference counting and detaching from a device that goes away.
-template <class Interface> class Buffer : public Interface, public DeviceChild {
+template <class Interface> class Buffer : public RefCounted<Interface>, public DeviceChild {
 public:
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override;
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override;
 
@@ -101,9 +104,6 @@ protected:
     BufferStorage storage;
     DWORD usage;
     D3DPOOL pool;
-
-private:
-    ULONG references = 1;
 };
 
 class VertexBuffer final : public Buffer<IDirect3DVertexBuffer9> {
@@ -130,12 +130,29 @@ public:
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
     D3DFORMAT format() const { return indexFormat; }
+    UINT indexSize() const { return indexFormat == D3DFMT_INDEX32 ? 4 : 2; }
+
+#ifdef VELMO_GL_CHECK
+    // The check builds keep the range of the indices written, so that a draw can be checked
+    // against the vertices it may read.
+    HRESULT Unlock() override;
+    // Whether the `count` indices from index `first` all lie in [low, high). Most draws are
+    // answered by the range of every index written so far; only one it does not answer reads
+    // its own indices.
+    bool indicesWithin(UINT first, UINT count, uint64_t low, uint64_t high) const;
+#endif
 
 private:
     IndexBuffer(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool)
         : Buffer(device, usage, pool), indexFormat(format) {}
 
     D3DFORMAT indexFormat;
+#ifdef VELMO_GL_CHECK
+    // Bounds of every index the buffer holds: the least and the greatest ever written (it
+    // starts zero-filled), so they may be wider than what it holds now.
+    UINT lowestWritten = 0;
+    UINT highestWritten = 0;
+#endif
 };
 
 } // namespace port::d3d9

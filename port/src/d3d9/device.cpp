@@ -17,7 +17,7 @@ namespace port::d3d9 {
 namespace {
 
 // Direct3D's render-state defaults for a device with an automatic depth buffer.
-void setDefaultRenderStates(std::array<DWORD, 256>& rs, bool depthBuffer) {
+void setDefaultRenderStates(RenderStates& rs, bool depthBuffer) {
     rs.fill(0);
     rs[D3DRS_ZENABLE] = depthBuffer ? D3DZB_TRUE : D3DZB_FALSE;
     rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
@@ -151,18 +151,6 @@ Device::~Device() {
         SDL_GL_MakeCurrent(window.get(), nullptr);
         SDL_GL_DeleteContext(context);
     }
-}
-
-ULONG Device::AddRef() {
-    return ++references;
-}
-
-ULONG Device::Release() {
-    const ULONG left = --references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 bool Device::makeCurrent(const std::source_location& call) {

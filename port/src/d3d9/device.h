@@ -20,6 +20,7 @@
 
 #include "d3d9/framebuffer_cache.h"
 #include "d3d9/pipeline.h"
+#include "d3d9/ref_counted.h"
 #include "win32/window_table.h"
 
 namespace port::d3d9 {
@@ -30,13 +31,10 @@ class Texture;
 class VertexBuffer;
 class IndexBuffer;
 
-class Device final : public IDirect3DDevice9 {
+class Device final : public RefCounted<IDirect3DDevice9> {
 public:
     // Creates the GL context on the window; null when that is impossible.
     static Device* create(HWND window, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp);
-
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
@@ -134,7 +132,6 @@ private:
     // Whether a surface given by the program was made by this device, and is of a kind.
     Surface* ownSurface(IDirect3DSurface9* surface) const;
 
-    ULONG references = 1;
     HWND hwnd = nullptr;
     win32::SdlWindowPtr window;
     SDL_GLContext context = nullptr;
@@ -157,7 +154,7 @@ private:
     DWORD vertexFormat = 0;
 
     D3DVIEWPORT9 viewport = {};
-    std::array<DWORD, 256> renderStates = {};
+    RenderStates renderStates = {};
     bool inScene = false;
     unsigned presents = 0;
 
@@ -177,6 +174,12 @@ private:
     bool prepareDraw(GLuint buffer, GLintptr offset, UINT stride);
     // Counts a draw of `triangles` into the bound targets.
     void countDraw(uint64_t triangles);
+    // Whether the `indices` indices from `startIndex` of the bound index buffer, each added
+    // to the base vertex, name vertices that the call gives (`numVertices` from
+    // `minVertexIndex`) and the bound stream holds, as Direct3D's debug runtime checks. Only
+    // the check builds check; the refusal is reported.
+    bool indicesInRange(INT baseVertexIndex, UINT minVertexIndex, UINT numVertices, UINT startIndex,
+                        UINT indices) const;
 
     port::testing::DrawStats stats; // framebuffer changes are counted by the GL state
 

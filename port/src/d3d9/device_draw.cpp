@@ -1,7 +1,10 @@
 // Drawing state and draw calls of the device. The state lives in the pipeline; each draw binds
 // the render targets and has the pipeline apply everything before the GL draw.
+#include <string>
+
 #include "d3d9/buffers.h"
 #include "d3d9/device.h"
+#include "d3d9/gl_check.h"
 #include "d3d9/surface.h"
 #include "d3d9/texture.h"
 
@@ -68,7 +71,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     }
     const uint64_t vertices = uint64_t(primitiveCount) * 3;
     if (uint64_t(streamOffset) + (uint64_t(startVertex) + vertices) * streamStride >
-        streamSource->size()) {
+            streamSource->size() ||
+        !pipeline.drawable(renderStates)) {
         return D3DERR_INVALIDCALL;
     }
     streamSource->upload(UINT(streamOffset + startVertex * uint64_t(streamStride)),
@@ -80,8 +84,36 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     return D3D_OK;
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT, UINT,
-                                     UINT startIndex, UINT primitiveCount) {
+bool Device::indicesInRange(INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
+                            UINT startIndex, UINT indices) const {
+#ifdef VELMO_GL_CHECK
+    const int64_t streamVertices = streamStride != 0 && streamOffset < streamSource->size()
+                                       ? (streamSource->size() - streamOffset) / streamStride
+                                       : 0;
+    const int64_t firstVertex = int64_t(baseVertexIndex) + minVertexIndex;
+    const uint64_t endVertex = uint64_t(minVertexIndex) + numVertices;
+    if (firstVertex >= 0 && firstVertex + numVertices <= streamVertices &&
+        indexBuffer->indicesWithin(startIndex, indices, minVertexIndex, endVertex)) {
+        return true;
+    }
+    reportRefusal("indices from " + std::to_string(startIndex) + " reach past vertices " +
+                  std::to_string(minVertexIndex) + " to " + std::to_string(endVertex) +
+                  " from base vertex " + std::to_string(baseVertexIndex) + " in a stream of " +
+                  std::to_string(streamVertices));
+    return false;
+#else
+    static_cast<void>(baseVertexIndex);
+    static_cast<void>(minVertexIndex);
+    static_cast<void>(numVertices);
+    static_cast<void>(startIndex);
+    static_cast<void>(indices);
+    return true;
+#endif
+}
+
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
+                                     UINT minVertexIndex, UINT numVertices, UINT startIndex,
+                                     UINT primitiveCount) {
     if (type != D3DPT_TRIANGLELIST || !makeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
@@ -94,9 +126,13 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
         return D3DERR_INVALIDCALL;
     }
     const bool wide = indexBuffer->format() == D3DFMT_INDEX32;
-    const uint64_t indexSize = wide ? 4 : 2;
+    const uint64_t indexSize = indexBuffer->indexSize();
     const uint64_t indices = uint64_t(primitiveCount) * 3;
-    if ((uint64_t(startIndex) + indices) * indexSize > indexBuffer->size()) {
+    if ((uint64_t(startIndex) + indices) * indexSize > indexBuffer->size() ||
+        !pipeline.drawable(renderStates)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (!indicesInRange(baseVertexIndex, minVertexIndex, numVertices, startIndex, UINT(indices))) {
         return D3DERR_INVALIDCALL;
     }
     // The indices may reach any vertex past the stream's offset.
@@ -123,7 +159,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     }
     const uint64_t vertices = uint64_t(primitiveCount) * 3;
     if (vertexFormat == 0 || vertexStride < fvfVertexSize(vertexFormat) ||
-        vertices * vertexStride > uint64_t(INT32_MAX)) {
+        vertices * vertexStride > uint64_t(INT32_MAX) || !pipeline.drawable(renderStates)) {
         return D3DERR_INVALIDCALL;
     }
     const GLuint scratch =

@@ -5,6 +5,7 @@
 #include <port_testing.h>
 
 #include "d3d9/device.h"
+#include "d3d9/ref_counted.h"
 
 namespace {
 
@@ -27,17 +28,8 @@ const std::vector<D3DDISPLAYMODE> commonModes = {
     {1600, 900, 60, D3DFMT_X8R8G8B8},  {1920, 1080, 60, D3DFMT_X8R8G8B8},
 };
 
-class Direct3D final : public IDirect3D9 {
+class Direct3D final : public port::d3d9::RefCounted<IDirect3D9> {
 public:
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     UINT GetAdapterCount() override { return 1; }
 
     UINT GetAdapterModeCount(UINT adapter, D3DFORMAT format) override {
@@ -98,8 +90,6 @@ private:
         }
         return result.empty() ? commonModes : result;
     }
-
-    ULONG references = 1;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include <epoxy/gl.h>
 
@@ -50,6 +51,13 @@ void installGlCheck() {
 
 void enterGlCall(const std::source_location& call) {
     currentCall = call.function_name();
+}
+
+void reportRefusal(const std::string& reason) {
+    static std::set<std::string> reported;
+    if (reported.insert(reason).second) {
+        std::fprintf(stderr, "port: %s refused: %s\n", currentCall, reason.c_str());
+    }
 }
 
 } // namespace port::d3d9

@@ -2,7 +2,9 @@
 
 #include <bit>
 #include <cstring>
+#include <string>
 
+#include "d3d9/gl_check.h"
 #include "d3d9/texture.h"
 #include "d3d9/vertex_attributes.h"
 
@@ -10,16 +12,8 @@ namespace port::d3d9 {
 
 namespace {
 
-// Render states and sampler states that the public headers do not name.
-constexpr DWORD kSampMipLodBias = 8;
-constexpr DWORD kSampMaxMipLevel = 9;
-constexpr D3DTEXTUREFILTERTYPE kFilterAnisotropic = D3DTEXF_ANISOTROPIC;
-
 // Parts of a flexible vertex format that have no attribute slot but take room in a vertex.
-constexpr DWORD kFvfPositionMask = 0x400E;
-constexpr DWORD kFvfPointSize = 0x020;
-constexpr DWORD kFvfDiffuse = 0x040;
-constexpr DWORD kFvfSpecular = 0x080;
+constexpr DWORD kFvfUnreadParts[] = {D3DFVF_PSIZE, D3DFVF_DIFFUSE, D3DFVF_SPECULAR};
 
 // Surfaces are stored top row first and the clip origin is the upper left; GL then decides
 // facing in that same orientation, so clockwise in the stored picture is GL's clockwise.
@@ -35,131 +29,118 @@ D3DMATRIX identity() {
 // Index into the transform table, or -1 for a state that is no transform.
 int transformSlot(DWORD state) {
     if (state == D3DTS_VIEW || state == D3DTS_PROJECTION ||
-        (state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + kTextureStages)) {
+        (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7)) {
         return static_cast<int>(state);
     }
-    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + 256) {
-        return static_cast<int>(24 + state - D3DTS_WORLD);
+    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + kWorldMatrices) {
+        return static_cast<int>(kFirstWorldSlot + state - D3DTS_WORLD);
     }
     return -1;
 }
 
-GLenum blendFactor(DWORD blend) {
-    switch (blend) {
-    case D3DBLEND_ZERO:
-        return GL_ZERO;
-    case D3DBLEND_SRCCOLOR:
-        return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR:
-        return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA:
-        return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA:
-        return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA:
-        return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA:
-        return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR:
-        return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR:
-        return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT:
-        return GL_SRC_ALPHA_SATURATE;
-    case D3DBLEND_BLENDFACTOR:
-        return GL_CONSTANT_COLOR;
-    case D3DBLEND_INVBLENDFACTOR:
-        return GL_ONE_MINUS_CONSTANT_COLOR;
-    default:
-        return GL_ONE;
-    }
+// The GL value of each value of a Direct3D enumeration, indexed by the Direct3D value;
+// kNoGlValue where Direct3D defines no such value or GL 3.3 core has nothing like it. A table's
+// length is checked against the enumeration's last value, so that no entry goes missing.
+constexpr GLenum kNoGlValue = GL_INVALID_ENUM;
+
+template <class... Values> constexpr auto glValues(Values... values) {
+    return std::array<GLenum, sizeof...(Values)>{static_cast<GLenum>(values)...};
 }
 
-GLenum blendEquation(DWORD op) {
-    switch (op) {
-    case D3DBLENDOP_SUBTRACT:
-        return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT:
-        return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN:
-        return GL_MIN;
-    case D3DBLENDOP_MAX:
-        return GL_MAX;
-    default:
-        return GL_FUNC_ADD;
-    }
+template <std::size_t N> GLenum glValue(const std::array<GLenum, N>& table, DWORD value) {
+    return value < N ? table[value] : kNoGlValue;
 }
 
-GLenum compareFunction(DWORD cmp) {
-    switch (cmp) {
-    case D3DCMP_NEVER:
-        return GL_NEVER;
-    case D3DCMP_LESS:
-        return GL_LESS;
-    case D3DCMP_EQUAL:
-        return GL_EQUAL;
-    case D3DCMP_LESSEQUAL:
-        return GL_LEQUAL;
-    case D3DCMP_GREATER:
-        return GL_GREATER;
-    case D3DCMP_NOTEQUAL:
-        return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL:
-        return GL_GEQUAL;
-    default:
-        return GL_ALWAYS;
-    }
+// Values 12 and 13, the obsolete factors that set both source and destination, have no GL
+// factor.
+constexpr auto kBlendFactors =
+    glValues(kNoGlValue, GL_ZERO, GL_ONE, GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA,
+             GL_ONE_MINUS_SRC_ALPHA, GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA, GL_DST_COLOR,
+             GL_ONE_MINUS_DST_COLOR, GL_SRC_ALPHA_SATURATE, kNoGlValue, kNoGlValue,
+             GL_CONSTANT_COLOR, GL_ONE_MINUS_CONSTANT_COLOR);
+static_assert(kBlendFactors.size() == D3DBLEND_INVBLENDFACTOR + 1);
+
+constexpr auto kBlendEquations =
+    glValues(kNoGlValue, GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT, GL_MIN, GL_MAX);
+static_assert(kBlendEquations.size() == D3DBLENDOP_MAX + 1);
+
+constexpr auto kCompareFunctions = glValues(kNoGlValue, GL_NEVER, GL_LESS, GL_EQUAL, GL_LEQUAL,
+                                            GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS);
+static_assert(kCompareFunctions.size() == D3DCMP_ALWAYS + 1);
+
+constexpr auto kStencilOperations = glValues(kNoGlValue, GL_KEEP, GL_ZERO, GL_REPLACE, GL_INCR,
+                                             GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP);
+static_assert(kStencilOperations.size() == D3DSTENCILOP_DECR + 1);
+
+constexpr auto kPolygonModes = glValues(kNoGlValue, GL_POINT, GL_LINE, GL_FILL);
+static_assert(kPolygonModes.size() == D3DFILL_SOLID + 1);
+
+// GL 3.3 core has no mirror-once: it mirrors on.
+constexpr auto kAddressModes = glValues(kNoGlValue, GL_REPEAT, GL_MIRRORED_REPEAT, GL_CLAMP_TO_EDGE,
+                                        GL_CLAMP_TO_BORDER, GL_MIRRORED_REPEAT);
+static_assert(kAddressModes.size() == D3DTADDRESS_MIRRORONCE + 1);
+
+// Magnification: anisotropic filtering is linear filtering with more samples where the driver
+// has the extension. None is a mip filter only; the pyramidal, Gaussian and convolution
+// filters have no GL form.
+constexpr auto kMagFilters = glValues(kNoGlValue, GL_NEAREST, GL_LINEAR, GL_LINEAR);
+static_assert(kMagFilters.size() == D3DTEXF_ANISOTROPIC + 1);
+
+// Minification by the mip filter (none, point, linear), then whether the texels are filtered
+// linearly.
+constexpr std::array<std::array<GLenum, 2>, D3DTEXF_LINEAR + 1> kMinFilters = {{
+    {GL_NEAREST, GL_LINEAR},
+    {GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_NEAREST},
+    {GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR_MIPMAP_LINEAR},
+}};
+
+bool knownCull(DWORD cull) {
+    return cull == D3DCULL_NONE || cull == D3DCULL_CW || cull == D3DCULL_CCW;
 }
 
-GLenum stencilOperation(DWORD op) {
-    switch (op) {
-    case D3DSTENCILOP_ZERO:
-        return GL_ZERO;
-    case D3DSTENCILOP_REPLACE:
-        return GL_REPLACE;
-    case D3DSTENCILOP_INCRSAT:
-        return GL_INCR;
-    case D3DSTENCILOP_DECRSAT:
-        return GL_DECR;
-    case D3DSTENCILOP_INVERT:
-        return GL_INVERT;
-    case D3DSTENCILOP_INCR:
-        return GL_INCR_WRAP;
-    case D3DSTENCILOP_DECR:
-        return GL_DECR_WRAP;
-    default:
-        return GL_KEEP;
-    }
+// A state whose value must be one of its enumeration's that GL can follow.
+struct EnumeratedState {
+    DWORD state;
+    bool (*known)(DWORD value);
+};
+
+template <const auto& table> bool inTable(DWORD value) {
+    return glValue(table, value) != kNoGlValue;
 }
 
-GLint addressMode(DWORD mode) {
-    switch (mode) {
-    case D3DTADDRESS_MIRROR:
-    case 5: // D3DTADDRESS_MIRRORONCE: GL 3.3 core has no mirror-once
-        return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP:
-        return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER:
-        return GL_CLAMP_TO_BORDER;
-    default:
-        return GL_REPEAT;
-    }
-}
+constexpr EnumeratedState kEnumeratedRenderStates[] = {
+    {D3DRS_SRCBLEND, inTable<kBlendFactors>},
+    {D3DRS_DESTBLEND, inTable<kBlendFactors>},
+    {D3DRS_SRCBLENDALPHA, inTable<kBlendFactors>},
+    {D3DRS_DESTBLENDALPHA, inTable<kBlendFactors>},
+    {D3DRS_BLENDOP, inTable<kBlendEquations>},
+    {D3DRS_BLENDOPALPHA, inTable<kBlendEquations>},
+    {D3DRS_ZFUNC, inTable<kCompareFunctions>},
+    {D3DRS_CULLMODE, knownCull},
+    {D3DRS_FILLMODE, inTable<kPolygonModes>},
+    {D3DRS_STENCILFUNC, inTable<kCompareFunctions>},
+    {D3DRS_STENCILFAIL, inTable<kStencilOperations>},
+    {D3DRS_STENCILZFAIL, inTable<kStencilOperations>},
+    {D3DRS_STENCILPASS, inTable<kStencilOperations>},
+};
+
+constexpr EnumeratedState kEnumeratedSamplerStates[] = {
+    {D3DSAMP_ADDRESSU, inTable<kAddressModes>},
+    {D3DSAMP_ADDRESSV, inTable<kAddressModes>},
+    {D3DSAMP_ADDRESSW, inTable<kAddressModes>},
+    {D3DSAMP_MAGFILTER, inTable<kMagFilters>},
+    {D3DSAMP_MINFILTER, inTable<kMagFilters>},
+    {D3DSAMP_MIPFILTER, [](DWORD mip) { return mip < kMinFilters.size(); }},
+};
 
 GLint minFilter(DWORD min, DWORD mip) {
-    const bool linear = min != D3DTEXF_POINT && min != D3DTEXF_NONE;
-    switch (mip) {
-    case D3DTEXF_NONE:
-        return linear ? GL_LINEAR : GL_NEAREST;
-    case D3DTEXF_POINT:
-        return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    default:
-        return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    }
+    return static_cast<GLint>(kMinFilters[mip][min == D3DTEXF_POINT ? 0 : 1]);
 }
 
-// Sends the render-state groups named in `groups` as `rs` holds them.
-void applyRenderStates(const std::array<DWORD, 256>& rs, uint32_t groups) {
+// Sends the render-state groups named in `groups` as `rs` holds them. Every value is one of its
+// table's, as the draw checked (Pipeline::drawable); were one not, GL would be sent
+// GL_INVALID_ENUM, which the check builds' GL check stops at.
+void applyRenderStates(const RenderStates& rs, uint32_t groups) {
     const auto enable = [](GLenum capability, bool on) {
         on ? glEnable(capability) : glDisable(capability);
     };
@@ -170,16 +151,18 @@ void applyRenderStates(const std::array<DWORD, 256>& rs, uint32_t groups) {
             const DWORD srcAlpha = separate ? rs[D3DRS_SRCBLENDALPHA] : rs[D3DRS_SRCBLEND];
             const DWORD destAlpha = separate ? rs[D3DRS_DESTBLENDALPHA] : rs[D3DRS_DESTBLEND];
             const DWORD opAlpha = separate ? rs[D3DRS_BLENDOPALPHA] : rs[D3DRS_BLENDOP];
-            glBlendFuncSeparate(blendFactor(rs[D3DRS_SRCBLEND]), blendFactor(rs[D3DRS_DESTBLEND]),
-                                blendFactor(srcAlpha), blendFactor(destAlpha));
-            glBlendEquationSeparate(blendEquation(rs[D3DRS_BLENDOP]), blendEquation(opAlpha));
+            const auto factor = [](DWORD blend) { return glValue(kBlendFactors, blend); };
+            glBlendFuncSeparate(factor(rs[D3DRS_SRCBLEND]), factor(rs[D3DRS_DESTBLEND]),
+                                factor(srcAlpha), factor(destAlpha));
+            glBlendEquationSeparate(glValue(kBlendEquations, rs[D3DRS_BLENDOP]),
+                                    glValue(kBlendEquations, opAlpha));
         }
     }
 
     if (groups & kDepthStates) {
         enable(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != D3DZB_FALSE);
         if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
-            glDepthFunc(compareFunction(rs[D3DRS_ZFUNC]));
+            glDepthFunc(glValue(kCompareFunctions, rs[D3DRS_ZFUNC]));
         }
         glDepthMask(rs[D3DRS_ZWRITEENABLE] != FALSE ? GL_TRUE : GL_FALSE);
     }
@@ -192,28 +175,20 @@ void applyRenderStates(const std::array<DWORD, 256>& rs, uint32_t groups) {
             glFrontFace(cull == D3DCULL_CW ? kCounterClockwiseInPicture : kClockwiseInPicture);
         }
         const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
-        glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
-        switch (rs[D3DRS_FILLMODE]) {
-        case D3DFILL_POINT:
-            glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
-            break;
-        case D3DFILL_WIREFRAME:
-            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-            break;
-        default:
-            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-            break;
-        }
+        glColorMask((mask & D3DCOLORWRITEENABLE_RED) != 0, (mask & D3DCOLORWRITEENABLE_GREEN) != 0,
+                    (mask & D3DCOLORWRITEENABLE_BLUE) != 0,
+                    (mask & D3DCOLORWRITEENABLE_ALPHA) != 0);
+        glPolygonMode(GL_FRONT_AND_BACK, glValue(kPolygonModes, rs[D3DRS_FILLMODE]));
     }
 
     if (groups & kStencilStates) {
         enable(GL_STENCIL_TEST, rs[D3DRS_STENCILENABLE] != FALSE);
         if (rs[D3DRS_STENCILENABLE]) {
-            glStencilFunc(compareFunction(rs[D3DRS_STENCILFUNC]),
+            glStencilFunc(glValue(kCompareFunctions, rs[D3DRS_STENCILFUNC]),
                           static_cast<GLint>(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
-            glStencilOp(stencilOperation(rs[D3DRS_STENCILFAIL]),
-                        stencilOperation(rs[D3DRS_STENCILZFAIL]),
-                        stencilOperation(rs[D3DRS_STENCILPASS]));
+            const auto operation = [](DWORD op) { return glValue(kStencilOperations, op); };
+            glStencilOp(operation(rs[D3DRS_STENCILFAIL]), operation(rs[D3DRS_STENCILZFAIL]),
+                        operation(rs[D3DRS_STENCILPASS]));
             glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
         }
     }
@@ -260,9 +235,9 @@ uint32_t renderStateGroup(DWORD state) {
 }
 
 UINT fvfVertexSize(DWORD fvf) {
-    UINT size = (fvf & kFvfPositionMask) == D3DFVF_XYZ ? 12 : 0;
+    UINT size = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZ ? 12 : 0;
     size += (fvf & D3DFVF_NORMAL) ? 12 : 0;
-    for (DWORD part : {kFvfPointSize, kFvfDiffuse, kFvfSpecular}) {
+    for (DWORD part : kFvfUnreadParts) {
         size += (fvf & part) ? 4 : 0;
     }
     for (unsigned set = 0; set < texCoordSetCount(fvf); ++set) {
@@ -288,8 +263,8 @@ Pipeline::Pipeline() {
         t[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
         t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
         t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        t[11] = i;                             // D3DTSS_TEXCOORDINDEX
-        t[26] = t[27] = t[28] = D3DTA_CURRENT; // COLORARG0, ALPHAARG0, RESULTARG
+        t[D3DTSS_TEXCOORDINDEX] = i;
+        t[D3DTSS_COLORARG0] = t[D3DTSS_ALPHAARG0] = t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
     }
     transforms.fill(identity());
     dirtySamplerStates.fill(~0u);
@@ -438,18 +413,21 @@ void Pipeline::applySamplers() {
             glSamplerParameteri(sampler, name, value);
             ++samplerCalls;
         };
+        const auto address = [](DWORD mode) {
+            return static_cast<GLint>(glValue(kAddressModes, mode));
+        };
         const auto parameterf = [&](GLenum name, GLfloat value) {
             glSamplerParameterf(sampler, name, value);
             ++samplerCalls;
         };
         if (changed({D3DSAMP_ADDRESSU})) {
-            parameter(GL_TEXTURE_WRAP_S, addressMode(s[D3DSAMP_ADDRESSU]));
+            parameter(GL_TEXTURE_WRAP_S, address(s[D3DSAMP_ADDRESSU]));
         }
         if (changed({D3DSAMP_ADDRESSV})) {
-            parameter(GL_TEXTURE_WRAP_T, addressMode(s[D3DSAMP_ADDRESSV]));
+            parameter(GL_TEXTURE_WRAP_T, address(s[D3DSAMP_ADDRESSV]));
         }
         if (changed({D3DSAMP_ADDRESSW})) {
-            parameter(GL_TEXTURE_WRAP_R, addressMode(s[D3DSAMP_ADDRESSW]));
+            parameter(GL_TEXTURE_WRAP_R, address(s[D3DSAMP_ADDRESSW]));
         }
         if (changed({D3DSAMP_BORDERCOLOR})) {
             const DWORD border = s[D3DSAMP_BORDERCOLOR];
@@ -461,20 +439,20 @@ void Pipeline::applySamplers() {
         }
         if (changed({D3DSAMP_MAGFILTER})) {
             parameter(GL_TEXTURE_MAG_FILTER,
-                      s[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
+                      static_cast<GLint>(glValue(kMagFilters, s[D3DSAMP_MAGFILTER])));
         }
         if (changed({D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})) {
             parameter(GL_TEXTURE_MIN_FILTER, minFilter(s[D3DSAMP_MINFILTER], s[D3DSAMP_MIPFILTER]));
         }
-        if (changed({kSampMipLodBias})) {
-            parameterf(GL_TEXTURE_LOD_BIAS, std::bit_cast<float>(s[kSampMipLodBias]));
+        if (changed({D3DSAMP_MIPMAPLODBIAS})) {
+            parameterf(GL_TEXTURE_LOD_BIAS, std::bit_cast<float>(s[D3DSAMP_MIPMAPLODBIAS]));
         }
-        if (changed({kSampMaxMipLevel})) {
-            parameterf(GL_TEXTURE_MIN_LOD, static_cast<float>(s[kSampMaxMipLevel]));
+        if (changed({D3DSAMP_MAXMIPLEVEL})) {
+            parameterf(GL_TEXTURE_MIN_LOD, static_cast<float>(s[D3DSAMP_MAXMIPLEVEL]));
         }
         if (anisotropy && changed({D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER, D3DSAMP_MAXANISOTROPY})) {
-            const bool on = s[D3DSAMP_MINFILTER] == kFilterAnisotropic ||
-                            s[D3DSAMP_MAGFILTER] == kFilterAnisotropic;
+            const bool on = s[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC ||
+                            s[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
             const DWORD level = s[D3DSAMP_MAXANISOTROPY] == 0 ? 1 : s[D3DSAMP_MAXANISOTROPY];
             parameterf(GL_TEXTURE_MAX_ANISOTROPY_EXT, on ? static_cast<float>(level) : 1.0f);
         }
@@ -484,8 +462,35 @@ void Pipeline::applySamplers() {
     }
 }
 
-void Pipeline::openWriteMasks(const std::array<DWORD, 256>& rs, bool color, bool depth,
-                              bool stencil) {
+bool Pipeline::drawable(const RenderStates& rs) const {
+    const auto refuse = [](const std::string& state, DWORD value) {
+        reportRefusal(state + " holds " + std::to_string(value) + ", which GL cannot follow");
+        return false;
+    };
+    // Only states waiting to be sent: those sent were checked then.
+    if (dirtyGroups != 0) {
+        for (const EnumeratedState& e : kEnumeratedRenderStates) {
+            if ((dirtyGroups & renderStateGroup(e.state)) != 0 && !e.known(rs[e.state])) {
+                return refuse("render state " + std::to_string(e.state), rs[e.state]);
+            }
+        }
+    }
+    for (DWORD i = 0; i < kTextureStages; ++i) {
+        if (dirtySamplerStates[i] == 0) {
+            continue;
+        }
+        for (const EnumeratedState& e : kEnumeratedSamplerStates) {
+            const DWORD value = samplerStates[i][e.state];
+            if ((dirtySamplerStates[i] & (1u << e.state)) != 0 && !e.known(value)) {
+                return refuse("sampler " + std::to_string(i) + " state " + std::to_string(e.state),
+                              value);
+            }
+        }
+    }
+    return true;
+}
+
+void Pipeline::openWriteMasks(const RenderStates& rs, bool color, bool depth, bool stencil) {
     // Whether a mask the clear needs must be sent: GL does not hold it open already (its
     // group is waiting to be sent, or its states close the mask).
     const auto mustOpen = [&](bool needed, uint32_t group, bool heldOpen) {
@@ -495,7 +500,9 @@ void Pipeline::openWriteMasks(const std::array<DWORD, 256>& rs, bool color, bool
         dirtyGroups |= group;
         return true;
     };
-    if (mustOpen(color, kRasterStates, (rs[D3DRS_COLORWRITEENABLE] & 15) == 15)) {
+    constexpr DWORD allChannels = D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_GREEN |
+                                  D3DCOLORWRITEENABLE_BLUE | D3DCOLORWRITEENABLE_ALPHA;
+    if (mustOpen(color, kRasterStates, (rs[D3DRS_COLORWRITEENABLE] & allChannels) == allChannels)) {
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     }
     if (mustOpen(depth, kDepthStates, rs[D3DRS_ZWRITEENABLE] != FALSE)) {
@@ -508,15 +515,15 @@ void Pipeline::openWriteMasks(const std::array<DWORD, 256>& rs, bool color, bool
     }
 }
 
-GLuint Pipeline::fixedFunctionProgram(const std::array<DWORD, 256>& renderStates, DWORD fvf) {
+GLuint Pipeline::fixedFunctionProgram(const RenderStates& renderStates, DWORD fvf) {
     return fixedFunction.program(fvf, stageStates[0].data(), textures[0] != nullptr,
                                  renderStates[D3DRS_ALPHATESTENABLE] != FALSE,
                                  renderStates[D3DRS_ALPHAFUNC]);
 }
 
-bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GLuint buffer,
-                       GLintptr offset, UINT stride) {
-    if ((fvf & kFvfPositionMask) != D3DFVF_XYZ) {
+bool Pipeline::prepare(const RenderStates& renderStates, DWORD fvf, GLuint buffer, GLintptr offset,
+                       UINT stride) {
+    if ((fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ) {
         return false;
     }
     const GLuint passProgram = programs.passProgram();
@@ -562,7 +569,7 @@ bool Pipeline::prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GL
         attribute(kNormalSlot, 3);
         at += 12;
     }
-    for (DWORD part : {kFvfPointSize, kFvfDiffuse, kFvfSpecular}) {
+    for (DWORD part : kFvfUnreadParts) {
         at += (fvf & part) ? 4 : 0;
     }
     for (unsigned set = 0; set < texCoordSetCount(fvf); ++set) {

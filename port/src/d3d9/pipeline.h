@@ -21,8 +21,17 @@ namespace port::d3d9 {
 class Device;
 
 inline constexpr DWORD kTextureStages = 8;
-inline constexpr DWORD kSamplerStateCount = 14;      // D3DSAMP_ADDRESSU (1) to 13
-inline constexpr DWORD kTextureStageStateCount = 33; // D3DTSS_COLOROP (1) to 32
+inline constexpr DWORD kSamplerStateCount = D3DSAMP_DMAPOFFSET + 1;
+inline constexpr DWORD kTextureStageStateCount = D3DTSS_CONSTANT + 1;
+
+// The device's render states, indexed by D3DRS_*.
+inline constexpr DWORD kRenderStateCount = 256;
+using RenderStates = std::array<DWORD, kRenderStateCount>;
+
+// Transform slots: view, projection and the texture transforms at their own states' numbers,
+// then the world matrices from kFirstWorldSlot.
+inline constexpr DWORD kFirstWorldSlot = D3DTS_TEXTURE7 + 1;
+inline constexpr DWORD kWorldMatrices = 256;
 
 // Bytes of one vertex of a flexible vertex format.
 UINT fvfVertexSize(DWORD fvf);
@@ -67,16 +76,22 @@ public:
     // Opens the GL write masks a clear needs (GL clears through them). A mask that the render
     // states last sent already hold open is left as it is; one that is opened goes back to
     // the render states with the next draw.
-    void openWriteMasks(const std::array<DWORD, 256>& renderStates, bool color, bool depth,
-                        bool stencil);
+    void openWriteMasks(const RenderStates& renderStates, bool color, bool depth, bool stencil);
+
+    // Whether the render and sampler states the next draw sends to GL hold values that GL can
+    // follow. Direct3D takes any value of a state and leaves it to the draw; a draw with a
+    // value outside the state's enumeration (or one GL has nothing like) is refused, the check
+    // builds saying which state once for each state and value, and GL's state stays as it was.
+    bool drawable(const RenderStates& renderStates) const;
 
     // With the device's context current and its targets bound: applies the render states,
     // samplers and textures, binds the program and lays the vertex format `fvf` over
     // `buffer` (bytes from `offset`, `stride` apart), each sent to GL only where it changed
     // since it was last sent. False when the format is not drawable or no program can draw
     // it; nothing is drawn then.
-    bool prepare(const std::array<DWORD, 256>& renderStates, DWORD fvf, GLuint buffer,
-                 GLintptr offset, UINT stride);
+    // The states must be drawable().
+    bool prepare(const RenderStates& renderStates, DWORD fvf, GLuint buffer, GLintptr offset,
+                 UINT stride);
     // A GL buffer of the port's own, holding `size` bytes copied from `data`.
     GLuint upload(const void* data, GLsizeiptr size);
 
@@ -93,7 +108,7 @@ private:
     void applySamplers();
     // The fixed-function emulation's program for the current texture-stage configuration and
     // alpha test with vertices of format `fvf`, or 0 when there is none.
-    GLuint fixedFunctionProgram(const std::array<DWORD, 256>& renderStates, DWORD fvf);
+    GLuint fixedFunctionProgram(const RenderStates& renderStates, DWORD fvf);
 
     std::array<IDirect3DBaseTexture9*, kTextureStages> textures = {}; // each holds a reference
     std::array<std::array<DWORD, kSamplerStateCount>, kTextureStages> samplerStates;
@@ -105,8 +120,7 @@ private:
     uint32_t dirtyGroups = kAllRenderStates;
     unsigned groupsSent = 0;
     std::array<std::array<DWORD, kTextureStageStateCount>, kTextureStages> stageStates;
-    // View, projection, texture 0-7 (slots 0 to 23 by state), world matrices 0-255 (from 24).
-    std::array<D3DMATRIX, 24 + 256> transforms;
+    std::array<D3DMATRIX, kFirstWorldSlot + kWorldMatrices> transforms;
 
     bool glReady = false;
     GLuint vertexArray = 0;

@@ -16,8 +16,6 @@ DeviceChild::~DeviceChild() {
     }
 }
 
-namespace {
-
 D3DSURFACE_DESC surfaceDesc(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool) {
     D3DSURFACE_DESC d = {};
     d.Format = format;
@@ -29,8 +27,6 @@ D3DSURFACE_DESC surfaceDesc(UINT width, UINT height, D3DFORMAT format, DWORD usa
     d.Height = height;
     return d;
 }
-
-} // namespace
 
 Surface::Surface(Device* device, Kind kind, const D3DSURFACE_DESC& desc)
     : DeviceChild(device), surfaceKind(kind), description(desc) {}

@@ -13,6 +13,9 @@ namespace port::d3d9 {
 
 class Texture;
 
+// The description of a surface without multisampling.
+D3DSURFACE_DESC surfaceDesc(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool);
+
 class Surface final : public IDirect3DSurface9, public DeviceChild {
 public:
     enum class Kind { TextureLevel, BackBuffer, DepthStencil, SystemMemory };

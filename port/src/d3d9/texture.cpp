@@ -54,15 +54,8 @@ HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levelCount
         glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), static_cast<GLint>(cf->internalFormat),
                      static_cast<GLsizei>(w), static_cast<GLsizei>(h), 0, cf->format, cf->type,
                      nullptr);
-        D3DSURFACE_DESC desc = {};
-        desc.Format = format;
-        desc.Type = D3DRTYPE_SURFACE;
-        desc.Usage = usage;
-        desc.Pool = pool;
-        desc.MultiSampleType = D3DMULTISAMPLE_NONE;
-        desc.Width = w;
-        desc.Height = h;
-        texture->levels.push_back(new Surface(device, texture, i, desc));
+        texture->levels.push_back(
+            new Surface(device, texture, i, surfaceDesc(w, h, format, usage, pool)));
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levelCount - 1));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
@@ -85,14 +78,6 @@ Texture::~Texture() {
         owner->glState().forgetTexture(glTexture);
         glDeleteTextures(1, &glTexture);
     }
-}
-
-ULONG Texture::Release() {
-    const ULONG left = --references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 void Texture::detach() {

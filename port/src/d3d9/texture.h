@@ -6,20 +6,19 @@
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
+#include "d3d9/ref_counted.h"
 #include "d3d9/resource.h"
 
 namespace port::d3d9 {
 
 class Surface;
 
-class Texture final : public IDirect3DTexture9, public DeviceChild {
+class Texture final : public RefCounted<IDirect3DTexture9>, public DeviceChild {
 public:
     // Checks the arguments as Direct3D does; the texture starts with one reference.
     static HRESULT create(Device* device, UINT width, UINT height, UINT levels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, Texture** texture);
 
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return static_cast<DWORD>(levels.size()); }
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
@@ -38,7 +37,6 @@ private:
     explicit Texture(Device* device) : DeviceChild(device) {}
     ~Texture() override;
 
-    ULONG references = 1;
     GLuint glTexture = 0;
     std::vector<Surface*> levels;
 };

@@ -130,14 +130,6 @@ Effect* Effect::create(d3d9::Device* device, const EffectDescription& descriptio
     return effect.release();
 }
 
-ULONG Effect::Release() {
-    const ULONG left = --references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 void Effect::detach() {
     deletePrograms();
     owner = nullptr;

@@ -9,6 +9,7 @@
 #include <d3dx9.h>
 #include <epoxy/gl.h>
 
+#include "d3d9/ref_counted.h"
 #include "d3d9/resource.h"
 #include "d3dx9/effect_file.h"
 #include "d3dx9/effect_parameters.h"
@@ -19,14 +20,11 @@ class Device;
 
 namespace port::d3dx9 {
 
-class Effect final : public ID3DXEffect, public d3d9::DeviceChild {
+class Effect final : public d3d9::RefCounted<ID3DXEffect>, public d3d9::DeviceChild {
 public:
     // Compiles and links every pass of the parsed file; null with the reason in `error`.
     static Effect* create(d3d9::Device* device, const EffectDescription& description,
                           std::string& error);
-
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override;
 
     HRESULT SetFloat(D3DXHANDLE parameter, FLOAT value) override;
     HRESULT GetFloat(D3DXHANDLE parameter, FLOAT* value) override;
@@ -83,7 +81,6 @@ private:
     void restoreStates();
     void deletePrograms();
 
-    ULONG references = 1;
     std::vector<Technique> techniques;
     ParameterTable parameters;
     size_t technique = 0;

@@ -115,11 +115,20 @@ constexpr StateInfo kRenderStates[] = {
     {"Lighting", D3DRS_LIGHTING, kBools},
     {"ColorWriteEnable", D3DRS_COLORWRITEENABLE, kNumber},
     {"BlendOp", D3DRS_BLENDOP, kBlendOps},
-    {"ScissorTestEnable", D3DRS_SCISSORTESTENABLE, kBools},
     {"SeparateAlphaBlendEnable", D3DRS_SEPARATEALPHABLENDENABLE, kBools},
     {"SrcBlendAlpha", D3DRS_SRCBLENDALPHA, kBlends},
     {"DestBlendAlpha", D3DRS_DESTBLENDALPHA, kBlends},
     {"BlendOpAlpha", D3DRS_BLENDOPALPHA, kBlendOps},
+};
+
+// States of the format that the device cannot follow, each with the reason. A pass that sets one
+// fails to parse, rather than drawing otherwise than the file says.
+struct UnsupportedState {
+    const char* name;
+    const char* reason;
+};
+constexpr UnsupportedState kUnsupportedStates[] = {
+    {"ScissorTestEnable", "the device has no scissor rectangle"},
 };
 
 constexpr StateInfo kSamplerStates[] = {
@@ -472,6 +481,12 @@ bool Parser::pass(EffectTechnique& technique, const Token& keyword) {
         } else if (token.text == "sampler") {
             parsed = samplerBlock(pass);
         } else {
+            for (const UnsupportedState& unsupported : kUnsupportedStates) {
+                if (sameName(unsupported.name, token.text)) {
+                    return fail(token.line, std::string(unsupported.name) +
+                                                " is not supported: " + unsupported.reason);
+                }
+            }
             DWORD state = 0;
             DWORD value = 0;
             if (!setting(kRenderStates, token, state, value)) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "d3d9/ref_counted.h"
+
 namespace {
 
 // Where each part of a flexible vertex format lies in a vertex, in bytes; -1 for absent parts.
@@ -73,7 +75,7 @@ void convertVertex(const unsigned char* src, const VertexLayout& from, unsigned 
     }
 }
 
-class D3DXMesh final : public ID3DXMesh {
+class D3DXMesh final : public port::d3d9::RefCounted<ID3DXMesh> {
 public:
     static HRESULT create(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf,
                           IDirect3DDevice9* device, D3DXMesh** result) {
@@ -106,14 +108,6 @@ public:
         return D3D_OK;
     }
 
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     DWORD GetNumFaces() override { return faces; }
     DWORD GetNumVertices() override { return vertices; }
     DWORD GetFVF() override { return fvf; }
@@ -227,7 +221,6 @@ private:
         return hr;
     }
 
-    ULONG references = 1;
     DWORD faces;
     DWORD vertices;
     DWORD options;
