@@ -177,13 +177,18 @@ TEST_F(FileCacheTest, AShortReadKeepsTheSizeAndZerosWhatDidNotArrive) {
     ASSERT_FALSE(line.empty());
     ASSERT_LT(line.size(), 4096u);
     {
-        // A block of the same size, dirtied and freed, is what the allocator hands out next.
-        auto* dirty = new unsigned char[4096];
-        volatile unsigned char* bytes = dirty;
-        for (size_t i = 0; i < 4096; ++i) {
-            bytes[i] = 0xa5;
+        // Blocks of that size, dirtied and freed, are what the allocator hands out next.
+        unsigned char* dirty[16];
+        for (unsigned char*& block : dirty) {
+            block = new unsigned char[4096];
+            volatile unsigned char* bytes = block;
+            for (size_t i = 0; i < 4096; ++i) {
+                bytes[i] = 0xa5;
+            }
         }
-        delete[] dirty;
+        for (unsigned char* block : dirty) {
+            delete[] block;
+        }
     }
     velmo::preloadFile(path);
     const std::string held = bytes(path);

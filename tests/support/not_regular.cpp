@@ -33,9 +33,12 @@ const char* notRegularName(NotRegular kind) {
 
 namespace {
 
+// Standard error as it was when the deadline was set, before a test captured it.
+int deadlineOut = -1;
+
 void timeUp(int) {
     static const char text[] = "\nstill waiting when the deadline passed (an open of a pipe?)\n";
-    const ssize_t ignored = ::write(STDERR_FILENO, text, sizeof text - 1);
+    const ssize_t ignored = ::write(deadlineOut, text, sizeof text - 1);
     static_cast<void>(ignored);
     ::_exit(1);
 }
@@ -43,6 +46,7 @@ void timeUp(int) {
 } // namespace
 
 Deadline::Deadline(unsigned seconds) {
+    deadlineOut = ::dup(STDERR_FILENO);
     struct sigaction action = {};
     action.sa_handler = timeUp;
     sigemptyset(&action.sa_mask);
@@ -53,4 +57,6 @@ Deadline::Deadline(unsigned seconds) {
 Deadline::~Deadline() {
     ::alarm(0);
     std::signal(SIGALRM, SIG_DFL);
+    ::close(deadlineOut);
+    deadlineOut = -1;
 }
