@@ -8,13 +8,11 @@
 
 namespace velmo {
 
-struct FileCacheEntry;
-
 struct EffectCacheEntry {
     std::string name;
     ID3DXEffect* effect = nullptr; // null when creation failed
-    // What the failed creation had: the file cache's entry (null: no bytes) and the device.
-    const FileCacheEntry* failedFile = nullptr;
+    // What the failed creation had: the file cache's bytes (null: none) and the device.
+    const unsigned char* failedBytes = nullptr;
     IDirect3DDevice9* failedDevice = nullptr;
 };
 
