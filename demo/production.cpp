@@ -7,6 +7,7 @@
 #include "demo/timeline.h"
 #include "engine/platform/log.h"
 #include "engine/platform/tweakable.h"
+#include "engine/resources/data_file.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/effect_cache.h"
 
@@ -44,11 +45,18 @@ bool startProduction(velmo::Engine& engine, Production& production) {
         return false;
     }
 
-    // The sound library; every result is ignored.
+    // The sound library; every result is ignored. Music that does not open (missing, or a
+    // directory or a pipe in its place) never reaches it: the user is told as for any data
+    // file that does not open, and the run goes on without music, its demo time at 0.
     FMOD_System_Create(&production.system);
     production.system->init(1, FMOD_INIT_NORMAL, nullptr);
-    production.system->createStream("data/corvena (short version) 192kbps.mp3",
-                                    FMOD_2D | FMOD_SOFTWARE, nullptr, &production.stream);
+    const char* music = "data/corvena (short version) 192kbps.mp3";
+    if (velmo::DataFile().open(music)) {
+        production.system->createStream(music, FMOD_2D | FMOD_SOFTWARE, nullptr,
+                                        &production.stream);
+    } else {
+        velmo::reportUnopenedFile(music);
+    }
 
     currentSpectrumRow = production.firstSpectrumRow;
     production.loadStart = std::chrono::steady_clock::now();

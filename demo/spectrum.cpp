@@ -1,9 +1,11 @@
 #include "demo/spectrum.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "demo/main_loop.h"
+#include "engine/resources/data_file.h"
 
 float* currentSpectrumRow = nullptr;
 
@@ -18,24 +20,22 @@ size_t SpectrumData::rowLimit(FMOD::Sound* music) {
 
 SpectrumData SpectrumData::load(const std::string& path, size_t maxRows) {
     SpectrumData data;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::fseek(file, 0, SEEK_END);
-        const long length = std::ftell(file);
-        std::fseek(file, 0, SEEK_SET);
-        const size_t rows =
-            length > 0 ? static_cast<size_t>(length) / (binsPerRow * sizeof(float)) : 0;
+    velmo::DataFile file;
+    if (file.open(path)) {
+        constexpr size_t rowBytes = binsPerRow * sizeof(float);
+        const uint64_t length = file.size();
+        const uint64_t rows = length / rowBytes;
         if (rows > maxRows) {
             std::fprintf(stderr,
-                         "velmo 08: %s is too large for a spectrum (%ld bytes, %zu rows; the "
+                         "velmo 08: %s is too large for a spectrum (%llu bytes, %llu rows; the "
                          "music needs at most %zu): going on without it\n",
-                         path.c_str(), length, rows, maxRows);
+                         path.c_str(), static_cast<unsigned long long>(length),
+                         static_cast<unsigned long long>(rows), maxRows);
         } else if (rows > 0) {
             data.values.resize(rows * binsPerRow);
-            const size_t read =
-                std::fread(data.values.data(), sizeof(float), data.values.size(), file);
-            data.values.resize(read / binsPerRow * binsPerRow);
+            const size_t read = file.read(data.values.data(), rows * rowBytes);
+            data.values.resize(read / rowBytes * binsPerRow);
         }
-        std::fclose(file);
     }
     if (data.values.empty()) {
         data.values.assign(binsPerRow, 0.0f);

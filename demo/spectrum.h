@@ -20,10 +20,10 @@ public:
     // read) the run's length alone counts.
     static size_t rowLimit(FMOD::Sound* music);
 
-    // Reads raw little-endian floats. A file that does not open, or holds less than one whole
-    // row, gives a single row of zeros; a trailing partial row is not used. A file of more than
-    // maxRows rows is not read: that is said on standard error, and it too gives the row of
-    // zeros.
+    // Reads raw little-endian floats. A file that does not open (or is no regular file: a
+    // directory, a pipe), or holds less than one whole row, gives a single row of zeros; a
+    // trailing partial row is not used. A file of more than maxRows rows is not read: that is
+    // said on standard error, and it too gives the row of zeros.
     static SpectrumData load(const std::string& path, size_t maxRows = rowLimit(nullptr));
 
     size_t rowCount() const { return values.size() / binsPerRow; }

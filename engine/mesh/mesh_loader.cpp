@@ -1,6 +1,7 @@
 #include "engine/mesh/mesh_loader.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <iterator>
 #include <string>
@@ -14,6 +15,7 @@
 #include "engine/mesh/mesh.h"
 #include "engine/render/mesh_instance.h"
 #include "engine/render/material.h"
+#include "engine/resources/data_file.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"
 
@@ -96,9 +98,20 @@ INode* MeshLoader::load(const char* path) {
     meshMaterials.clear();
     root = nullptr;
 
+    // The importer opens the file itself, and an ordinary open of a named pipe waits for a
+    // writer for ever: what is not a regular file is not handed to it.
+    if (!DataFile().open(path)) {
+        std::fprintf(stderr, "velmo 08: the model %s does not open: it is left out\n", path);
+        // As after a read the importer failed: the previous file's scene is gone.
+        importer.FreeScene();
+        scene = nullptr;
+        return nullptr;
+    }
     try {
         scene = importer.ReadFile(path, 0);
         if (scene == nullptr) {
+            std::fprintf(stderr, "velmo 08: the model %s is left out: %s\n", path,
+                         importer.GetErrorString());
             return nullptr;
         }
         if (readAsDirectX(importer, *scene)) {
@@ -115,10 +128,11 @@ INode* MeshLoader::load(const char* path) {
         }
         buildNode(nullptr, scene->mRootNode);
         return root;
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
         // A file too large for the memory there is (std::bad_alloc), or any other failure
         // thrown on the way: a failed load, as for a file that cannot be read. What this load
         // made before the failure is freed while no node refers to it yet.
+        std::fprintf(stderr, "velmo 08: the model %s is left out: %s\n", path, failure.what());
         if (root == nullptr) {
             for (Mesh* mesh : meshes) {
                 delete mesh;

@@ -24,9 +24,10 @@ class MeshLoader {
 public:
     MeshLoader() = default;
 
-    // The root of the tree built from the file at path, or null when the importer cannot read
-    // it (nothing is built then). Meshes and materials made by a load live for the rest of the
-    // run, so trees from earlier loads stay drawable.
+    // The root of the tree built from the file at path, or null when it is no regular file or
+    // the importer cannot read it (nothing is built then, and standard error names the file).
+    // Meshes and materials made by a load live for the rest of the run, so trees from earlier
+    // loads stay drawable.
     INode* load(const char* path);
     // Adds the nodes made for imported (and, recursively, its descendants) under parent, or
     // makes the root when parent is null.

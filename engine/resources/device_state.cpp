@@ -1,7 +1,10 @@
 #include "engine/resources/device_state.h"
 
+#include <cstdio>
+
 #include "engine/mesh/mesh.h"
 #include "engine/platform/engine.h"
+#include "engine/resources/file_cache.h"
 #include "engine/resources/render_target.h"
 #include "engine/resources/texture.h"
 
@@ -20,6 +23,19 @@ Texture* DeviceState::loadTexture(const std::string& name) {
     auto* texture = new Texture;
     texture->load(name);
     textures.insert(texture);
+    // Materials then draw without it; standard error names it once, however many use it.
+    if (!texture->isLoaded() && emptyTextureNames.insert(name).second) {
+        const FileCacheEntry* file = FileCache::instance()->find(name);
+        if (file == nullptr) {
+            std::fprintf(stderr, "velmo 08: the texture %s is left empty: its file was not read\n",
+                         name.c_str());
+        } else {
+            std::fprintf(stderr,
+                         "velmo 08: the texture %s is left empty: its %u bytes are no "
+                         "image that can be read\n",
+                         name.c_str(), file->size);
+        }
+    }
     return texture;
 }
 

@@ -21,7 +21,8 @@ class Texture;
 class DeviceState {
 public:
     // Loads a texture from the bytes the file cache holds for the name; registered, returned
-    // even when loading failed. Every call makes a new texture.
+    // even when loading failed (standard error names a failed name once). Every call makes a
+    // new texture.
     Texture* loadTexture(const std::string& name);
     // Frees a texture loadTexture made before releaseAll does, for one no frame draws again
     // (the loading picture). One not registered here is left alone.
@@ -48,6 +49,10 @@ public:
     std::set<Texture*> textures;
     std::set<RenderTarget*> renderTargets;
     std::list<RenderTarget*> freeRenderTargets;
+
+private:
+    // The names whose textures failed to load and have been named on standard error.
+    std::set<std::string> emptyTextureNames;
 };
 
 // The process-wide access point to the device state, created on first use.

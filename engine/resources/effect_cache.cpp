@@ -37,10 +37,14 @@ ID3DXEffect* EffectCache::get(const std::string& name) {
     // file the engine names is found, not only the ones someone preloaded.
     FileCache::instance()->load(name);
     const FileCacheEntry* file = FileCache::instance()->find(name);
+    const unsigned char* bytes = file != nullptr ? file->data : nullptr;
+    IDirect3DDevice9* device = Device::instance()->state->device;
+    if (entry != nullptr && entry->failedBytes == bytes && entry->failedDevice == device) {
+        return nullptr;
+    }
     ID3DXEffect* effect = nullptr;
-    const HRESULT hr = D3DXCreateEffect(
-        Device::instance()->state->device, file != nullptr ? file->data : nullptr,
-        file != nullptr ? file->size : 0, nullptr, nullptr, 0, nullptr, &effect, nullptr);
+    const HRESULT hr = D3DXCreateEffect(device, bytes, file != nullptr ? file->size : 0, nullptr,
+                                        nullptr, 0, nullptr, &effect, nullptr);
     if (FAILED(hr)) {
         lookUp(hr);
         effect = nullptr;
@@ -51,6 +55,8 @@ ID3DXEffect* EffectCache::get(const std::string& name) {
     } else {
         entry->effect = effect;
     }
+    entry->failedBytes = effect == nullptr ? bytes : nullptr;
+    entry->failedDevice = effect == nullptr ? device : nullptr;
     return entry->effect;
 }
 

@@ -11,6 +11,9 @@ namespace velmo {
 struct EffectCacheEntry {
     std::string name;
     ID3DXEffect* effect = nullptr; // null when creation failed
+    // What the failed creation had: the file cache's bytes (null: none) and the device.
+    const unsigned char* failedBytes = nullptr;
+    IDirect3DDevice9* failedDevice = nullptr;
 };
 
 class EffectCache {
@@ -29,7 +32,9 @@ public:
     EffectCacheEntry* find(const std::string& name);
     // The effect of that file, made on first use: the file cache reads the file (a name that
     // opens neither way shows its box), then the effect is created from its bytes. Null when
-    // that fails; a failed name is tried again on the next call.
+    // that fails; a failed name is tried again on the next call, but only made again when the
+    // file's bytes or the device are other than what the failure had (the same would fail the
+    // same way, at the cost of a parse and a message on every draw).
     ID3DXEffect* get(const std::string& name);
     void releaseAll();
 

@@ -1,9 +1,11 @@
 #include "engine/resources/file_cache.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <new>
 
-#include <windows.h>
+#include "engine/resources/data_file.h"
 
 namespace velmo {
 
@@ -25,29 +27,40 @@ void FileCache::load(const std::string& name) {
     if (find(name) != nullptr) {
         return;
     }
-    FILE* file = std::fopen(("data/" + name).c_str(), "rb");
-    if (file == nullptr) {
-        file = std::fopen(name.c_str(), "rb");
+    DataFile file;
+    const bool opened = file.open("data/" + name) || file.open(name);
+    // An entry holds at most 4 GiB - 1 bytes: a larger file is not cut to its low 32 bits but
+    // taken as one that cannot be opened, as is one there is no memory for.
+    const char* unreadable = nullptr;
+    unsigned char* data = nullptr;
+    if (opened && file.size() > UINT32_MAX) {
+        unreadable = "is larger than 4 GiB";
+    } else if (opened) {
+        data = new (std::nothrow) unsigned char[file.size() == 0 ? 1 : file.size()];
+        if (data == nullptr) {
+            unreadable = "does not fit into memory";
+        }
     }
-    if (file == nullptr) {
+    if (data == nullptr) {
         // A name asked for again (an effect looked up on every draw) is tried again, but the
         // user hears about it once.
         if (std::find(reportedMissing.begin(), reportedMissing.end(), name) ==
             reportedMissing.end()) {
             reportedMissing.push_back(name);
-            MessageBoxA(nullptr, ("Couldn't open file!\n" + name).c_str(), "error", MB_OK);
+            if (unreadable != nullptr) {
+                std::fprintf(stderr, "velmo 08: %s %s (%llu bytes): it is not read\n", name.c_str(),
+                             unreadable, static_cast<unsigned long long>(file.size()));
+            }
+            reportUnopenedFile(name);
         }
         return;
     }
-    std::fseek(file, 0, SEEK_END);
-    const auto size = static_cast<uint32_t>(std::ftell(file));
-    // Kept for the rest of the run; a short read leaves the rest of the block unset.
-    auto* data = new unsigned char[size == 0 ? 1 : size];
-    std::fseek(file, 0, SEEK_SET);
-    const size_t read = std::fread(data, 1, size, file);
-    static_cast<void>(read);
+    const auto size = static_cast<uint32_t>(file.size());
+    // Kept for the rest of the run. A file that gives fewer bytes than its size (cut short
+    // while it is read) keeps its size, and what did not arrive reads as zeros.
+    const size_t read = file.read(data, size);
+    std::fill(data + read, data + size, 0);
     entries.push_back({name, data, size});
-    std::fclose(file);
 }
 
 std::string preloadFile(const char* name) {

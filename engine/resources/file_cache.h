@@ -23,10 +23,11 @@ public:
     // The entry of that exact name, or null when the file was never read.
     const FileCacheEntry* find(const std::string& name) const;
 
-    // Reads "data/" + name, or else name itself, unless the name is cached already. When
-    // neither opens, tells the user in a message box naming the file (once per name for the
-    // run, however often the name is asked for again) and caches nothing; the run goes on and
-    // whoever wanted the file does without it.
+    // Reads "data/" + name, or else name itself, unless the name is cached already. Only a
+    // regular file opens (not a directory or a pipe in its place), and only one of less than
+    // 4 GiB is read. When neither opens, tells the user in a message box naming the file (once
+    // per name for the run, however often the name is asked for again) and caches nothing; the
+    // run goes on and whoever wanted the file does without it.
     void load(const std::string& name);
 
     std::vector<FileCacheEntry> entries;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "demo/spectrum.h"
+#include "support/not_regular.h"
 #include "support/scratch.h"
 
 namespace {
@@ -62,6 +63,24 @@ TEST(Spectrum, AMissingOrShorterThanARowFileReadsAsZeros) {
             for (int bin = 0; bin < 64; ++bin) {
                 ASSERT_EQ(row[bin], 0.0f);
             }
+        }
+    }
+}
+
+// A named pipe, a directory or a device in place of the file reads as the missing file does,
+// without waiting for a writer and without a word about its size.
+TEST(Spectrum, APathThatIsNoRegularFileReadsAsZeros) {
+    for (NotRegular kind : kNotRegularKinds) {
+        SCOPED_TRACE(notRegularName(kind));
+        ScratchDir dir;
+        makeNotRegular(dir.file("mirel.vek"), kind);
+        const Deadline deadline(10);
+        ::testing::internal::CaptureStderr();
+        SpectrumData data = SpectrumData::load(dir.file("mirel.vek"));
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        ASSERT_EQ(data.rowCount(), 1u);
+        for (int bin = 0; bin < 64; ++bin) {
+            ASSERT_EQ(data.row(0)[bin], 0.0f);
         }
     }
 }

@@ -35,6 +35,7 @@
 #include "support/expect_math.h"
 #include "support/images.h"
 #include "support/message_boxes.h"
+#include "support/not_regular.h"
 #include "support/scratch.h"
 
 namespace {
@@ -636,6 +637,51 @@ TEST_F(MeshLoaderTest, UnreadableFilesGiveNullAndBuildNothing) {
         EXPECT_TRUE(loader.materials.empty());
         EXPECT_TRUE(loader.meshMaterials.empty());
     }
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+// A model that does not load is named on standard error, once for the load. A named pipe or a
+// directory in its place is never handed to the importer, whose own open would wait on the
+// pipe for a writer for ever.
+TEST_F(MeshLoaderTest, AFailedLoadNamesTheFileOnceAndAPipeIsNotWaitedOn) {
+    makeNotRegular(dir.file("pipe.x"), NotRegular::Pipe);
+    makeNotRegular(dir.file("folder.x"), NotRegular::Directory);
+    const std::string paths[] = {dir.file("pipe.x"), dir.file("folder.x"), dir.file("absent.x"),
+                                 write("cut.x", "xof 0303txt 0032\nFrame Top { Mesh { 3;")};
+    const Deadline deadline(20);
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(load(path), nullptr);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("the model " + path), std::string::npos) << said;
+        EXPECT_EQ(said.find(path), said.rfind(path)) << said;
+        EXPECT_EQ(loader.scene, nullptr);
+    }
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+// A texture that does not load leaves its materials drawing without it and is named on
+// standard error once, however many materials use it.
+TEST_F(MeshLoaderTest, ATextureThatFailsToLoadIsNamedOnceForAllItsMaterials) {
+    const std::string material = "Material { 1;1;1;1;; 5; 1;1;1;; 0;0;0;; TextureFilename { "
+                                 "\"" +
+                                 write("cut.png", "\x89PNG\r\n") + "\"; } }";
+    const std::string triangle = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; "
+                                 "MeshMaterialList { 1; 1; 0;; " +
+                                 material + " } }";
+    ::testing::internal::CaptureStderr();
+    INode* root = load(
+        writeX("two.x", "Frame Top { Frame A { " + triangle + " } Frame B { " + triangle + " } }"));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(children(root).size(), 2u);
+    for (INode* part : children(root)) {
+        ASSERT_NE(instance(part)->material.texture, nullptr);
+        EXPECT_FALSE(instance(part)->material.texture->isLoaded());
+    }
+    EXPECT_NE(said.find("the texture " + dir.file("cut.png")), std::string::npos) << said;
+    EXPECT_EQ(said.find("cut.png"), said.rfind("cut.png")) << said;
     EXPECT_TRUE(boxes.boxes().empty());
 }
 

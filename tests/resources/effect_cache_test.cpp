@@ -85,6 +85,28 @@ TEST_F(EffectCacheTest, BytesThatAreNoEffectGiveNull) {
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+// Asked for on every draw, a failed effect is made again only from other bytes: what failed
+// once (bytes that are no effect, or none from a file that does not open, or a directory in
+// its place) is neither parsed nor reported again.
+TEST_F(EffectCacheTest, AFailedEffectIsNotMadeAgainFromWhatFailed) {
+    writeFile("data/Broken.fxo", "technique {", 11);
+    std::filesystem::create_directory("data/Folder.fxo");
+    velmo::EffectCache* cache = velmo::EffectCache::instance();
+    for (const char* name : {"Broken.fxo", "Missing.fxo", "Folder.fxo"}) {
+        SCOPED_TRACE(name);
+        ::testing::internal::CaptureStderr();
+        cache->get(name);
+        const std::string first = ::testing::internal::GetCapturedStderr();
+        ::testing::internal::CaptureStderr();
+        for (int draw = 0; draw < 100; ++draw) {
+            EXPECT_EQ(cache->get(name), nullptr);
+        }
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "the first get said: " << first;
+    }
+    EXPECT_EQ(cache->entries.size(), 3u);
+    EXPECT_EQ(boxes.boxes().size(), 2u);
+}
+
 TEST_F(EffectCacheTest, ReleaseAllAndTheDestructorReleaseEachEffectOnce) {
     install("data/A.fxo");
     install("data/B.fxo");

@@ -1,12 +1,16 @@
 // The file cache: where a name is looked for, what it is kept as, and the box when it is
-// missing. Each test runs in a scratch folder of its own.
+// missing or is no file it can read. Each test runs in a scratch folder of its own.
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "engine/resources/file_cache.h"
 #include "support/message_boxes.h"
+#include "support/not_regular.h"
 #include "support/scratch.h"
 
 namespace {
@@ -112,6 +116,85 @@ TEST_F(FileCacheTest, NamesWithAndWithoutDataAreDifferentKeysAndEmptyFilesAreKep
     ASSERT_NE(velmo::FileCache::instance()->find("empty"), nullptr);
     EXPECT_EQ(velmo::FileCache::instance()->find("empty")->size, 0u);
     EXPECT_EQ(velmo::FileCache::instance()->find("X.txt"), nullptr);
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+// A named pipe, a directory or a device where a data file belongs is a file that does not
+// open: the missing file's one box naming it, nothing cached, and no wait for a writer.
+class NotAFile : public FileCacheTest, public ::testing::WithParamInterface<NotRegular> {};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, NotAFile, ::testing::ValuesIn(kNotRegularKinds),
+                         [](const auto& info) { return std::string(notRegularName(info.param)); });
+
+TEST_P(NotAFile, GivesTheMissingFilesBoxOnceAndCachesNothing) {
+    makeNotRegular("data/SolidObject.fxo", GetParam());
+    const Deadline deadline(10);
+    for (int i = 0; i < 3; ++i) {
+        velmo::preloadFile("SolidObject.fxo");
+    }
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Couldn't open file!\nSolidObject.fxo");
+    EXPECT_EQ(boxes.boxes()[0].caption, "error");
+    EXPECT_TRUE(velmo::FileCache::instance()->entries.empty());
+}
+
+// An entry's size has 32 bits: a file of 4 GiB or more (sparse here) is not cut to its low 32
+// bits but refused as unreadable, with a word on why and the box of a file that does not open.
+TEST_F(FileCacheTest, AFileOf4GiBOrMoreIsRefusedWithAWordAndTheBox) {
+    const uintmax_t sizes[] = {uintmax_t(1) << 32, (uintmax_t(1) << 32) + 5};
+    for (uintmax_t size : sizes) {
+        SCOPED_TRACE(size);
+        const std::string name = "huge" + std::to_string(size) + ".jpg";
+        write("data/" + name, "");
+        std::filesystem::resize_file("data/" + name, size);
+        ::testing::internal::CaptureStderr();
+        velmo::preloadFile(name);
+        velmo::preloadFile(name);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(velmo::FileCache::instance()->find(name), nullptr);
+        EXPECT_NE(said.find(name + " is larger than 4 GiB (" + std::to_string(size) + " bytes)"),
+                  std::string::npos)
+            << said;
+        EXPECT_EQ(said.find(name), said.rfind(name)) << "said once: " << said;
+        ASSERT_FALSE(boxes.boxes().empty());
+        EXPECT_EQ(boxes.boxes().back().text, "Couldn't open file!\n" + name);
+    }
+    EXPECT_EQ(boxes.boxes().size(), 2u);
+}
+
+// A file that gives fewer bytes than its size says: a kernel attribute file, sized a page,
+// holding a line. The entry keeps the size, and what was not read is zeros, not whatever the
+// allocator left there.
+TEST_F(FileCacheTest, AShortReadKeepsTheSizeAndZerosWhatDidNotArrive) {
+    const std::string path = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) ||
+        std::filesystem::file_size(path, error) != 4096) {
+        GTEST_SKIP() << path << " is not a page-sized attribute file here";
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(line.empty());
+    ASSERT_LT(line.size(), 4096u);
+    {
+        // Blocks of that size, dirtied and freed, are what the allocator hands out next.
+        unsigned char* dirty[16];
+        for (unsigned char*& block : dirty) {
+            block = new unsigned char[4096];
+            volatile unsigned char* bytes = block;
+            for (size_t i = 0; i < 4096; ++i) {
+                bytes[i] = 0xa5;
+            }
+        }
+        for (unsigned char* block : dirty) {
+            delete[] block;
+        }
+    }
+    velmo::preloadFile(path);
+    const std::string held = bytes(path);
+    ASSERT_EQ(held.size(), 4096u);
+    EXPECT_EQ(held.substr(0, line.size()), line);
+    EXPECT_EQ(held.substr(line.size()), std::string(4096 - line.size(), '\0'));
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
