@@ -101,6 +101,16 @@ close_window() {
     xwindows close "$1"
 }
 
+# Waits up to $2 seconds for the run whose port trace is $1 to begin after loading (which
+# reads no messages): its second present, the first being the loading picture's.
+wait_run() {
+    for _ in $(seq $(($2 * 10))); do
+        [ "$(grep -c "^present" "$1" 2>/dev/null)" -ge 2 ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Waits up to $2 seconds for child process $1 to end and sets $status; fails on time-out.
 wait_exit() {
     local pid=$1 deadline=$((${EPOCHREALTIME/./} + $2 * 1000000))

@@ -42,7 +42,7 @@ main_window_opens() {
     size=$(timeout -k 1 10 xdotool getwindowgeometry "$main" | sed -n 's/ *Geometry: //p')
     [ "$size" = "$first" ] || fail "$run: main window $size, selected mode $first"
     mode=$(grep -m1 "^window velmo 08 " "$out/startup_$run.trace" | cut -d' ' -f5)
-    sleep 1
+    wait_run "$out/startup_$run.trace" 90 || fail "$run: the run never began"
     press_key "$main" Escape
     wait_exit "$pid" 5 || fail "$run: Esc did not end the program"
     [ "$status" -eq 0 ] || fail "$run: exit status $status"

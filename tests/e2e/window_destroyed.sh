@@ -19,13 +19,7 @@ for stage in startup main; do
     if [ "$stage" = main ]; then
         press_key "$dialog" Return
         target=$(wait_window "velmo 08" 60) || fail "$stage: no main window"
-        # Loading comes first (it reads no messages): wait for the frames of the run, the
-        # second present (the first is the loading picture's).
-        for _ in $(seq 900); do
-            [ "$(grep -c "^present" "$trace" 2>/dev/null)" -ge 2 ] && break
-            sleep 0.1
-        done
-        [ "$(grep -c "^present" "$trace" 2>/dev/null)" -ge 2 ] || fail "$stage: the run never began"
+        wait_run "$trace" 90 || fail "$stage: the run never began"
         sleep 1
     fi
     timeout -k 1 10 xdotool windowclose "$target" 2>/dev/null
