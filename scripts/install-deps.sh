@@ -10,7 +10,7 @@ packages=(
   libstb-dev libassimp-dev glslang-tools
   python3-fonttools fonts-league-spartan fonts-dancingscript
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev xvfb xdotool x11-apps imagemagick sox
+  libx11-dev xvfb xdotool x11-apps imagemagick sox openbox
 )
 
 missing=()

@@ -19,12 +19,13 @@ for stage in startup run; do
     done
     export DISPLAY=:$(head -n 1 "$out/display_lost_$stage.display")
     [ "$DISPLAY" != ":" ] || fail "$stage: Xvfb did not start"
+    start_wm
     "$exe" >"$out/display_lost_$stage.log" 2>&1 &
     pid=$!
     dialog=$(wait_window "vek" 20) || fail "$stage: no start-up window"
     if [ "$stage" = run ]; then
         sleep 0.5
-        xdotool key --window "$dialog" Return
+        press_key "$dialog" Return
         wait_window "velmo 08" 20 >/dev/null || fail "$stage: no main window"
         sleep 1
     fi

@@ -1,12 +1,34 @@
 # Shared steps of the end-to-end scripts. They run inside Xvfb (see in_xvfb) with the build
 # tree's root as working directory, so the program finds data/ there.
 
-# Re-runs the calling script inside a fresh Xvfb display when none is set up yet.
+# Re-runs the calling script inside a fresh Xvfb display when none is set up yet (set
+# VELMO_E2E_DISPLAY=1 to run on the display in $DISPLAY instead). The server keeps its state
+# (font path, keyboard) while no client is connected, as a desktop's does. With VELMO_E2E_WM
+# set (to e.g. openbox) a window manager runs on that fresh display for the whole script.
 in_xvfb() {
     if [ -z "${VELMO_E2E_DISPLAY:-}" ]; then
-        export VELMO_E2E_DISPLAY=1
-        exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+        export VELMO_E2E_DISPLAY=xvfb
+        exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
     fi
+    [ "$VELMO_E2E_DISPLAY" = xvfb ] && start_wm
+    keys_checked=1
+}
+
+# Starts the window manager VELMO_E2E_WM names, if any, on $DISPLAY and waits until it runs.
+# It ends with the script.
+start_wm() {
+    [ -n "${VELMO_E2E_WM:-}" ] || return 0
+    "$VELMO_E2E_WM" >/dev/null 2>&1 &
+    for _ in $(seq 100); do
+        xwindows wm && return 0
+        sleep 0.1
+    done
+    fail "the window manager $VELMO_E2E_WM did not start"
+}
+
+# The test helper for X (tests/e2e/xwindows.c), each request bounded in time.
+xwindows() {
+    timeout -k 1 10 "$VELMO_XWINDOWS" "$@"
 }
 
 # Whether child process $1 is still running (not ended, nor a zombie waiting to be reaped).
@@ -32,24 +54,58 @@ fail() {
     exit 1
 }
 
-# Every program a script starts ends with it, on every path.
+# Every program a script starts ends with it, on every path. A key or button left held in
+# the server on a display the script drove fails the script: the next program on that display
+# would see it pressed.
 end_started() {
-    local job
+    local job held
+    held=$([ -n "${keys_checked:-}" ] && xwindows held)
     for job in $(jobs -p); do
         kill -9 "$job" 2>/dev/null
     done
+    if [ -n "$held" ]; then
+        echo "FAIL: left held at the end:" $held >&2
+        exit 1
+    fi
 }
 trap end_started EXIT
 
-# Waits up to $2 seconds for a window named $1 and prints its id.
+# Prints the viewable windows titled $1, one id a line.
+find_windows() {
+    xwindows find "$1"
+}
+
+# Waits up to $2 seconds for a window titled $1 and prints its id.
 wait_window() {
     local name=$1 seconds=$2 id
     for _ in $(seq $((seconds * 10))); do
-        id=$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -n 1)
+        id=$(find_windows "$name" | head -n 1)
         if [ -n "$id" ]; then
             echo "$id"
             return 0
         fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Sends window $1 a press of key $2 (an X keysym name: Escape, Return) and its release, as
+# its own events: nothing is left held, even when the window goes away on the press. Fails
+# when the press could not be sent.
+press_key() {
+    xwindows key "$1" "$2"
+}
+
+# Asks window $1 to close, as a window manager's close button does.
+close_window() {
+    xwindows close "$1"
+}
+
+# Waits up to $2 seconds for the run whose port trace is $1 to begin after loading (which
+# reads no messages): its second present, the first being the loading picture's.
+wait_run() {
+    for _ in $(seq $(($2 * 10))); do
+        [ "$(grep -c "^present" "$1" 2>/dev/null)" -ge 2 ] && return 0
         sleep 0.1
     done
     return 1
@@ -70,6 +126,10 @@ wait_exit() {
     return 1
 }
 
+# Saves a picture of the screen, or of window $2, to $1; gives up after 10 s (a capture of a
+# window that went away would wait for ever).
 screenshot() {
-    import -window root "$1" 2>/dev/null || xwd -root -silent | convert xwd:- "$1"
+    local file=$1 window=${2:-root}
+    timeout -k 1 10 import -window "$window" "$file" 2>/dev/null ||
+        { [ "$window" = root ] && timeout -k 1 10 xwd -root -silent | convert xwd:- "$file"; }
 }

@@ -13,7 +13,7 @@ start_program() {
     pid=$!
     dialog=$(wait_window "vek" 20) || fail "$1: no start-up window"
     sleep 0.5
-    xdotool key --window "$dialog" Return
+    press_key "$dialog" Return
     window=$(wait_window "velmo 08" 20) || fail "$1: no main window"
 }
 
@@ -36,14 +36,14 @@ if [ -f "data/corvena (short version) 192kbps.mp3" ]; then
     [ "${last:-0}" -gt 500 ] || fail "the music position did not advance (last: ${last:-none})"
 fi
 screenshot "$out/main_window.png"
-xdotool key --window "$window" Escape
+press_key "$window" Escape
 wait_exit "$pid" 1 || fail "Esc did not end the program within a second"
 [ "$status" -eq 0 ] || fail "Esc: exit status $status"
 
 # Closing the window ends the run.
 start_program close
 playing close 0
-"$VELMO_CLOSE_WINDOW" "$window"
+close_window "$window"
 wait_exit "$pid" 1 || fail "closing did not end the program within a second"
 [ "$status" -eq 0 ] || fail "close: exit status $status"
 echo "main window: ok"

@@ -24,7 +24,7 @@ head -c $((192000 / 8 * 3)) "data/$music" >"$run/data/$music" # 3 s at 192 kbit/
 pid=$!
 dialog=$(wait_window "vek" 20) || fail "no start-up window"
 sleep 0.5
-xdotool key --window "$dialog" Return
+press_key "$dialog" Return
 window=$(wait_window "velmo 08" 20) || fail "no main window"
 for _ in $(seq 900); do
     grep -q "^position" "$out/short_music.trace" 2>/dev/null && break
@@ -38,7 +38,7 @@ last=$(grep "^position" "$out/short_music.trace" | tail -n 1 | cut -d' ' -f2)
 screenshot "$out/short_music.png"
 mean=$(convert "$out/short_music.png" -colorspace gray -format "%[fx:int(mean*1000)]" info:)
 [ "$mean" -gt 5 ] || fail "the picture is black after the music ended (mean $mean/1000)"
-xdotool key --window "$window" Escape
+press_key "$window" Escape
 wait_exit "$pid" 2 || fail "Esc did not end the program"
 [ "$status" -eq 0 ] || fail "exit status $status"
 echo "short music: ok"

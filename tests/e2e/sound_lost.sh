@@ -23,7 +23,7 @@ rm -f "$sound" "$out/sound_lost.trace"
 pid=$!
 dialog=$(wait_window "vek" 20) || fail "no start-up window"
 sleep 0.5
-xdotool key --window "$dialog" Return
+press_key "$dialog" Return
 window=$(wait_window "velmo 08" 20) || fail "no main window"
 
 size() { stat -c %s "$sound" 2>/dev/null || echo 0; }
@@ -44,7 +44,7 @@ running "$pid" || fail "the program ended"
 grep "^position" "$out/sound_lost.trace" | cut -d' ' -f2 |
     awk 'NR > 1 && $1 < last { print "back from " last " to " $1; bad = 1 } { last = $1 }
          END { exit bad }' >&2 || fail "the music position went back"
-xdotool key --window "$window" Escape
+press_key "$window" Escape
 wait_exit "$pid" 2 || fail "Esc did not end the program"
 [ "$status" -eq 0 ] || fail "exit status $status"
 echo "sound lost: ok"

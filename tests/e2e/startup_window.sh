@@ -20,7 +20,7 @@ start_program() {
 
 # A left click at client coordinates of the start-up window.
 click() {
-    xdotool mousemove --window "$dialog" "$1" "$2" click 1
+    timeout -k 1 10 xdotool mousemove --window "$dialog" "$1" "$2" click 1
 }
 
 # The run ends within a few seconds, with status 0 and without a main window.
@@ -36,14 +36,14 @@ ends_without_main_window() {
 main_window_opens() {
     local main size first
     main=$(wait_window "velmo 08" 20) || fail "$run: no main window after start"
-    xdotool search --onlyvisible --name "^vek\$" >/dev/null && fail "$run: the start-up window stayed"
+    [ -n "$(find_windows vek)" ] && fail "$run: the start-up window stayed"
     first=$(grep -m1 "^listbox line " "$out/startup_$run.trace" | cut -d' ' -f3)
     [ -n "$first" ] || fail "$run: the mode list was empty"
-    size=$(xdotool getwindowgeometry "$main" | sed -n 's/ *Geometry: //p')
+    size=$(timeout -k 1 10 xdotool getwindowgeometry "$main" | sed -n 's/ *Geometry: //p')
     [ "$size" = "$first" ] || fail "$run: main window $size, selected mode $first"
     mode=$(grep -m1 "^window velmo 08 " "$out/startup_$run.trace" | cut -d' ' -f5)
-    sleep 1
-    xdotool key --window "$main" Escape
+    wait_run "$out/startup_$run.trace" 90 || fail "$run: the run never began"
+    press_key "$main" Escape
     wait_exit "$pid" 5 || fail "$run: Esc did not end the program"
     [ "$status" -eq 0 ] || fail "$run: exit status $status"
 }
@@ -52,7 +52,7 @@ main_window_opens() {
 # check box 52,22 10x10; list 0,40 194x200.
 start_program start
 screenshot "$out/startup_window.png"
-import -window "$dialog" "$out/startup_window_only.png" 2>/dev/null
+screenshot "$out/startup_window_only.png" "$dialog"
 click 25 10
 main_window_opens
 [ "$mode" = windowed ] || fail "start: the main window is $mode without the box ticked"
@@ -60,7 +60,7 @@ main_window_opens
 start_program fullscreen
 click 57 27
 sleep 0.3
-import -window "$dialog" "$out/startup_window_ticked.png" 2>/dev/null
+screenshot "$out/startup_window_ticked.png" "$dialog"
 click 25 10
 main_window_opens
 [ "$mode" = fullscreen ] || fail "fullscreen: the main window is $mode with the box ticked"
@@ -70,11 +70,11 @@ click 25 30
 ends_without_main_window
 
 start_program escape
-xdotool key --window "$dialog" Escape
+press_key "$dialog" Escape
 ends_without_main_window
 
 start_program close
-"$VELMO_CLOSE_WINDOW" "$dialog"
+close_window "$dialog"
 ends_without_main_window
 
 echo "start-up window: ok"

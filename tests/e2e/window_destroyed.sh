@@ -17,18 +17,12 @@ for stage in startup main; do
     sleep 0.5
     target=$dialog
     if [ "$stage" = main ]; then
-        xdotool key --window "$dialog" Return
+        press_key "$dialog" Return
         target=$(wait_window "velmo 08" 60) || fail "$stage: no main window"
-        # Loading comes first (it reads no messages): wait for the frames of the run, the
-        # second present (the first is the loading picture's).
-        for _ in $(seq 900); do
-            [ "$(grep -c "^present" "$trace" 2>/dev/null)" -ge 2 ] && break
-            sleep 0.1
-        done
-        [ "$(grep -c "^present" "$trace" 2>/dev/null)" -ge 2 ] || fail "$stage: the run never began"
+        wait_run "$trace" 90 || fail "$stage: the run never began"
         sleep 1
     fi
-    xdotool windowclose "$target" 2>/dev/null
+    timeout -k 1 10 xdotool windowclose "$target" 2>/dev/null
     wait_exit "$pid" 2 || fail "$stage: the program did not end after its window was destroyed"
     [ "$status" -eq 0 ] || fail "$stage: exit status $status"
     grep -q "X Error" "$out/window_destroyed_$stage.log" && fail "$stage: X errors were printed"
