@@ -41,6 +41,9 @@ void setDisplayDefaults(velmo::DisplaySettings& settings);
 // with nothing more made, when either is missing), the music stream, the first spectrum row,
 // loadDemo, the spectrum file, the eight tweakable values, the music starts and the loop
 // clock starts.
+// It reads the window's messages between its loading steps: a quit asked for meanwhile (Esc,
+// closing the window, SIGTERM or SIGINT) stops it after the step in progress, with true and the
+// quit flag set, so the loop is skipped and the shutdown follows.
 bool startProduction(velmo::Engine& engine, Production& production);
 
 // One frame of the main loop (runFrame) with what the start-up made.

@@ -73,3 +73,13 @@ wait_exit() {
 screenshot() {
     import -window root "$1" 2>/dev/null || xwd -root -silent | convert xwd:- "$1"
 }
+
+# Presses and releases key $2 (an X keysym name) on window $1.
+press_key() {
+    xdotool key --window "$1" "$2"
+}
+
+# Asks window $1 to close, as a window manager's close button does.
+close_window() {
+    "$VELMO_CLOSE_WINDOW" "$1"
+}
