@@ -27,6 +27,18 @@ void registerTweakables() {
     }
 }
 
+// Reads the window messages that arrived while a start-up step ran, as the main loop does after
+// each frame, so that Esc, closing the window or a quit signal set the quit flag; whether the
+// flag is still clear.
+bool readMessages(velmo::Window& window) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return !window.quit;
+}
+
 } // namespace
 
 void setDisplayDefaults(velmo::DisplaySettings& settings) {
@@ -60,11 +72,17 @@ bool startProduction(velmo::Engine& engine, Production& production) {
 
     currentSpectrumRow = production.firstSpectrumRow;
     production.loadStart = std::chrono::steady_clock::now();
-    loadDemo();
+    // A quit asked for while loading ends the start-up after the step in progress; the loop is
+    // then skipped and the shutdown releases what was made.
+    const auto goOn = [&window] { return readMessages(window); };
+    const bool loaded = goOn() && loadDemo(goOn) && goOn();
     production.loadSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - production.loadStart)
             .count();
     production.device = velmo::Device::instance()->state->device;
+    if (!loaded) {
+        return true;
+    }
     production.spectrum =
         SpectrumData::load("data/mirel.vek", SpectrumData::rowLimit(production.stream));
     registerTweakables();

@@ -41,6 +41,9 @@ void setDisplayDefaults(velmo::DisplaySettings& settings);
 // nothing more made, when either fails. Then opens the sound library and the music stream,
 // points the spectrum at a silent first row, loads the demo (timed), reads the spectrum file,
 // registers the eight tweakable values, starts the music and the loop clock; gives true.
+// It reads the window's messages between its loading steps: a quit asked for meanwhile (Esc,
+// closing the window, SIGTERM or SIGINT) stops it after the step in progress, with true and the
+// quit flag set, so the loop is skipped and the shutdown follows.
 bool startProduction(velmo::Engine& engine, Production& production);
 
 // One frame of the main loop (runFrame) with what the start-up made.

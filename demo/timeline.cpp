@@ -1,6 +1,7 @@
 #include "demo/timeline.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "demo/finale_scene.h"
 #include "demo/harmonia_scene.h"
@@ -27,31 +28,39 @@ constexpr float finaleStart = 155.0f;
 
 using velmo::lookUp;
 
+// Runs the steps in order, asking goOn before each whether loading is still wanted; false when
+// it stopped before the last.
+bool runSteps(std::initializer_list<void (*)()> steps, const std::function<bool()>& goOn) {
+    for (void (*step)() : steps) {
+        if (!goOn()) {
+            return false;
+        }
+        step();
+    }
+    return true;
+}
+
 // Draws every scene with its stages into a pooled target that is never shown, so that
 // the renderer compiles every shader and meets every drawing state while the loading picture
-// is up, not in the first frame of each part. No state a later frame reads changes.
-void warmScenes() {
+// is up, not in the first frame of each part. No state a later frame reads changes. Between
+// the scenes it asks goOn whether loading is still wanted; false when it stopped early.
+bool warmScenes(const std::function<bool()>& goOn) {
     velmo::DeviceState* state = velmo::Device::instance()->state;
     if (state->device == nullptr) {
-        return;
+        return true;
     }
     velmo::RenderTarget* scratch = state->acquireRenderTarget(D3DFMT_A8R8G8B8);
     scratch->begin(0);
     // A pass's drawing states are partly those the draw before it left, so each scene is drawn
     // after the one the run shows before it and again after itself, as in the run, and the
     // intro last, since the first frame follows the warm-up.
-    warmIntroScene();
-    warmIntroScene();
-    warmTextOverlay();
-    warmHouseScene();
-    warmHouseScene();
-    warmHarmoniaScene();
-    warmHarmoniaScene();
-    warmFinaleScene();
-    warmFinaleScene();
-    warmIntroScene();
+    const bool warmed = runSteps({warmIntroScene, warmIntroScene, warmTextOverlay, warmHouseScene,
+                                  warmHouseScene, warmHarmoniaScene, warmHarmoniaScene,
+                                  warmFinaleScene, warmFinaleScene, warmIntroScene},
+                                 goOn);
     scratch->end();
     state->returnRenderTarget(scratch);
+    return warmed;
 }
 
 } // namespace
@@ -92,7 +101,7 @@ void configureDisplaySettings(velmo::DisplaySettings& settings) {
     settings.aspectRatio = 16.0f / 9.0f;
 }
 
-void loadDemo() {
+bool loadDemo(const std::function<bool()>& goOn) {
     velmo::preloadFile("loading.jpg");
     velmo::Texture* loading = velmo::Device::loadTexture("loading.jpg");
 
@@ -103,15 +112,13 @@ void loadDemo() {
     lookUp(device->EndScene());
     lookUp(device->Present(nullptr, nullptr, nullptr, nullptr));
 
-    loadSharedAssets();
-    buildHouseScene();
-    buildHarmoniaScene();
-    buildIntroScene();
-    buildFinaleScene();
-    buildTextOverlay();
-    warmScenes();
+    const bool loaded = runSteps({loadSharedAssets, buildHouseScene, buildHarmoniaScene,
+                                  buildIntroScene, buildFinaleScene, buildTextOverlay},
+                                 goOn) &&
+                        warmScenes(goOn);
     // The picture stays on the screen until the first frame; no frame draws it again.
     velmo::Device::instance()->state->releaseTexture(loading);
+    return loaded;
 }
 
 void updateDemo(float t) {

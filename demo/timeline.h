@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "engine/platform/display_settings.h"
 
 // The demo time t (seconds of music) of the current frame, stored by renderDemo.
@@ -25,6 +27,8 @@ DemoPart updatePartAt(float t);
 FramePlan framePlanAt(float t);
 
 void configureDisplaySettings(velmo::DisplaySettings& settings);
-void loadDemo();
+// Shows the loading picture and builds every scene. Between its steps it asks goOn whether
+// loading is still wanted and stops when it is not; false when it stopped before the end.
+bool loadDemo(const std::function<bool()>& goOn);
 void updateDemo(float t);
 void renderDemo(float t);

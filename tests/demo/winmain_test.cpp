@@ -1,5 +1,8 @@
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <port_testing.h>
 
@@ -102,5 +105,81 @@ TEST(Run, WithoutDataEndsAfterTheRunLength) {
     EXPECT_LE(now, 5000u + 230000u);
     port::testing::setClock({});
 }
+
+// The ways a user asks to quit, done to the main window as SDL reports it.
+struct QuitCase {
+    const char* name;
+    void (*ask)(Uint32 windowId);
+};
+
+void pushEvent(SDL_Event e) {
+    SDL_PushEvent(&e);
+}
+
+const QuitCase quitCases[] = {
+    {"Escape",
+     [](Uint32 id) {
+         SDL_Event e = {};
+         e.type = SDL_KEYDOWN;
+         e.key.windowID = id;
+         e.key.state = SDL_PRESSED;
+         e.key.keysym.sym = SDLK_ESCAPE;
+         pushEvent(e);
+     }},
+    {"Close",
+     [](Uint32 id) {
+         SDL_Event e = {};
+         e.type = SDL_WINDOWEVENT;
+         e.window.windowID = id;
+         e.window.event = SDL_WINDOWEVENT_CLOSE;
+         pushEvent(e);
+     }},
+    // SDL's own handlers turn the signals into a quit event.
+    {"SIGTERM", [](Uint32) { std::raise(SIGTERM); }},
+    {"SIGINT", [](Uint32) { std::raise(SIGINT); }},
+};
+
+// Asks for the quit once, as soon as the main window shows, before loading begins.
+struct QuitWhenShown {
+    const QuitCase& quit;
+    bool asked = false;
+
+    explicit QuitWhenShown(const QuitCase& c) : quit(c) { SDL_AddEventWatch(watch, this); }
+    ~QuitWhenShown() { SDL_DelEventWatch(watch, this); }
+
+    static int SDLCALL watch(void* self, SDL_Event* e) {
+        auto* q = static_cast<QuitWhenShown*>(self);
+        if (!q->asked && e->type == SDL_WINDOWEVENT && e->window.event == SDL_WINDOWEVENT_SHOWN) {
+            SDL_Window* window = SDL_GetWindowFromID(e->window.windowID);
+            if (window != nullptr && std::strcmp(SDL_GetWindowTitle(window), "velmo 08") == 0) {
+                q->asked = true;
+                q->quit.ask(e->window.windowID);
+            }
+        }
+        return 1;
+    }
+};
+
+class QuitWhileLoading : public ::testing::TestWithParam<QuitCase> {};
+
+// A quit asked for while the production loads ends the program with status 0 without its
+// later start-up steps or a frame, through the shutdown that releases the device and what
+// was loaded.
+TEST_P(QuitWhileLoading, EndsWithoutTheRun) {
+    MessageBoxRecorder boxes;
+    PressStart user;
+    QuitWhenShown quit(GetParam());
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
+
+    EXPECT_TRUE(quit.asked) << "the main window never showed";
+    velmo::DeviceState* state = velmo::Device::instance()->state;
+    EXPECT_EQ(state->device, nullptr);
+    EXPECT_TRUE(state->textures.empty());
+    EXPECT_TRUE(state->tweakables.empty()) << "start-up went on past loading";
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, QuitWhileLoading, ::testing::ValuesIn(quitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -133,3 +133,13 @@ screenshot() {
     timeout -k 1 10 import -window "$window" "$file" 2>/dev/null ||
         { [ "$window" = root ] && timeout -k 1 10 xwd -root -silent | convert xwd:- "$file"; }
 }
+
+# Presses and releases key $2 (an X keysym name) on window $1.
+press_key() {
+    xdotool key --window "$1" "$2"
+}
+
+# Asks window $1 to close, as a window manager's close button does.
+close_window() {
+    "$VELMO_CLOSE_WINDOW" "$1"
+}

@@ -11,10 +11,26 @@
 // from the wall clock. About once a second the device is opened again (SDL's audio is
 // restarted first, as its sound-server connection may be what was lost); the stream goes on
 // from the position at that moment.
+//
+// A device that takes less of the stream than the time since it started playing, by more than
+// a stall (a sound server that leaves a new stream waiting behind what it had buffered, as
+// PulseAudio's null sink does for up to two seconds, or an underrun), has played none of the
+// stream meanwhile: the position goes on by the monotonic clock, a stall behind it, and the
+// stream skips ahead to the clock when the device asks again, so sound and position follow the
+// wall clock from the start.
+//
+// A stream is opened without blocking and only when it is a regular file, so a named pipe or a
+// directory in its place fails at once. Damage inside the file is skipped: the decoder searches
+// as far as it must for the next frame, and a read error ends the stream only when it repeats
+// with nothing decoded, so the stream ends at the real end of the file.
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <SDL.h>
 #include <fmod.hpp>
@@ -25,6 +41,7 @@
 
 struct FMOD::Sound::Stream {
     mpg123_handle* decoder = nullptr;
+    int file = -1; // read by the decoder, closed here after it
     long rate = 0;
     uint64_t lengthFrames = 0;
 
@@ -32,6 +49,9 @@ struct FMOD::Sound::Stream {
         if (decoder != nullptr) {
             mpg123_close(decoder);
             mpg123_delete(decoder);
+        }
+        if (file >= 0) {
+            close(file);
         }
     }
 };
@@ -47,7 +67,12 @@ struct FMOD::System::Output {
     uint64_t framesBeforeCallback = 0;
     uint64_t framesInCallback = 0;
     int64_t callbackMicros = -1;
+    // When the stream's start would have been heard, had the device played it without a stall;
+    // -1 while the device does not play.
+    int64_t originMicros = -1;
     bool finished = false;
+    bool decoderEnded = false; // the stream has nothing more to decode
+    unsigned failedReads = 0;  // decoder errors in a row with nothing decoded
 
     unsigned lastReported = 0;        // main thread only
     FMOD::Channel* channel = nullptr; // handed out by playSound, owned here
@@ -69,28 +94,77 @@ int64_t nowMicros() {
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void SDLCALL fill(void* userdata, Uint8* buffer, int length) {
-    auto* out = static_cast<FMOD::System::Output*>(userdata);
+// How far the device may fall behind the clock before it counts as stalled, and how far behind
+// the skip after a stall leaves it: within these a device's own pace and its bursts of
+// requests pass without a skip.
+constexpr int64_t stallMicros = 200000;
+constexpr int64_t afterStallMicros = 100000;
+
+// Decoder errors in a row, with nothing decoded between them, after which the stream is taken
+// to have ended: the decoder reports damage it skips as an error, but a file that fails on
+// every read must still end.
+constexpr unsigned failedReadLimit = 64;
+
+// Decodes into buffer and returns how many bytes it filled, fewer than length only at the end of
+// the stream.
+size_t decode(FMOD::System::Output* out, Uint8* buffer, size_t length) {
     size_t done = 0;
-    if (!out->finished) {
+    while (done < length && !out->decoderEnded) {
         size_t got = 0;
-        while (done < static_cast<size_t>(length)) {
-            const int err = mpg123_read(out->stream->decoder, buffer + done,
-                                        static_cast<size_t>(length) - done, &got);
-            done += got;
-            if (err == MPG123_DONE || (err != MPG123_OK && err != MPG123_NEW_FORMAT) ||
-                (got == 0 && err != MPG123_NEW_FORMAT)) {
-                break;
+        const int err = mpg123_read(out->stream->decoder, buffer + done, length - done, &got);
+        done += got;
+        if (got > 0) {
+            out->failedReads = 0;
+        }
+        if (err == MPG123_DONE) {
+            out->decoderEnded = true;
+        } else if (got == 0 && err != MPG123_NEW_FORMAT && ++out->failedReads >= failedReadLimit) {
+            out->decoderEnded = true;
+            if (port::tracing()) {
+                port::trace("stream ends on a decoder error: %s",
+                            mpg123_strerror(out->stream->decoder));
             }
         }
     }
-    std::memset(buffer + done, 0, static_cast<size_t>(length) - done);
-    const uint64_t frames = done / (sizeof(int16_t) * outputChannels);
+    return done;
+}
+
+// After a stall, skips the stream ahead to afterStallMicros behind the clock.
+void skipStall(FMOD::System::Output* out, int64_t now) {
+    if (out->originMicros < 0) {
+        return;
+    }
+    const int64_t rate = out->stream->rate;
+    const int64_t behind = (now - out->originMicros) * rate / 1000000 -
+                           static_cast<int64_t>(out->framesBeforeCallback);
+    if (behind <= stallMicros * rate / 1000000) {
+        return;
+    }
+    const int64_t skip = behind - afterStallMicros * rate / 1000000;
+    out->framesBeforeCallback += static_cast<uint64_t>(skip);
+    if ((out->stream->lengthFrames > 0 && out->framesBeforeCallback >= out->stream->lengthFrames) ||
+        mpg123_seek(out->stream->decoder, static_cast<off_t>(skip), SEEK_CUR) < 0) {
+        out->decoderEnded = true;
+    }
+    if (port::tracing()) {
+        port::trace("audio stall: the stream skips %lld ms",
+                    static_cast<long long>(skip * 1000 / rate));
+    }
+}
+
+void SDLCALL fill(void* userdata, Uint8* buffer, int length) {
+    auto* out = static_cast<FMOD::System::Output*>(userdata);
+    const int64_t now = nowMicros();
     out->framesBeforeCallback += out->framesInCallback;
+    skipStall(out, now);
+    const size_t size = static_cast<size_t>(length);
+    const size_t done = decode(out, buffer, size);
+    std::memset(buffer + done, 0, size - done);
+    const uint64_t frames = done / (sizeof(int16_t) * outputChannels);
     out->framesInCallback = frames;
-    out->callbackMicros = nowMicros();
+    out->callbackMicros = now;
     // The device has played everything once a callback finds nothing more to give.
-    if (frames == 0 && done == 0) {
+    if (done == 0 && out->decoderEnded) {
         out->finished = true;
     }
 }
@@ -134,16 +208,35 @@ bool reopenDevice(FMOD::System::Output* out, unsigned positionMs) {
     out->framesInCallback = 0;
     out->callbackMicros = -1;
     out->finished = false;
+    out->decoderEnded = false;
+    out->failedReads = 0;
     out->device = openDevice(out);
     if (out->device == 0) {
         return false;
     }
     out->deviceLost = false;
+    out->originMicros = nowMicros() - int64_t(positionMs) * 1000;
     SDL_PauseAudioDevice(out->device, 0);
     if (port::tracing()) {
         port::trace("audio device back at %u", positionMs);
     }
     return true;
+}
+
+// Opens a file for reading when it is a regular file; -1 otherwise. The open does not wait for
+// a writer, as it would on a named pipe.
+int openRegularFile(const char* name) {
+    const int file = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) {
+        return -1;
+    }
+    struct stat st = {};
+    if (fstat(file, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(file);
+        return -1;
+    }
+    return file;
 }
 
 } // namespace
@@ -187,7 +280,10 @@ FMOD_RESULT System::createStream(const char* name, FMOD_MODE, FMOD_CREATESOUNDEX
         return FMOD_ERR_INITIALIZATION;
     }
     mpg123_param(stream->decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    if (mpg123_open(stream->decoder, name) != MPG123_OK) {
+    // No limit on how far the decoder looks for the next frame past damage.
+    mpg123_param(stream->decoder, MPG123_RESYNC_LIMIT, -1, 0);
+    stream->file = openRegularFile(name);
+    if (stream->file < 0 || mpg123_open_fd(stream->decoder, stream->file) != MPG123_OK) {
         delete stream;
         return FMOD_ERR_FILE_NOTFOUND;
     }
@@ -225,6 +321,7 @@ FMOD_RESULT System::playSound(FMOD_CHANNELINDEX, Sound* sound, bool paused, Chan
     }
     output->clockStart = timeGetTime();
     if (output->device != 0 && !paused) {
+        output->originMicros = nowMicros();
         SDL_PauseAudioDevice(output->device, 0);
     }
     output->channel = new Channel(output);
@@ -269,14 +366,19 @@ FMOD_RESULT Channel::getPosition(unsigned int* position, FMOD_TIMEUNIT unit) {
         const uint64_t before = output->framesBeforeCallback;
         const uint64_t inBuffer = output->framesInCallback;
         const int64_t at = output->callbackMicros;
+        const int64_t origin = output->originMicros;
         finished = output->finished;
         SDL_UnlockAudioDevice(output->device);
+        const int64_t now = nowMicros();
+        micros = before * 1000000 / rate;
         if (at >= 0) {
             const uint64_t bufferMicros = inBuffer * 1000000 / rate;
-            const uint64_t since = static_cast<uint64_t>(std::max<int64_t>(0, nowMicros() - at));
-            micros = before * 1000000 / rate + std::min(since, bufferMicros);
-        } else {
-            micros = before * 1000000 / rate;
+            const uint64_t since = static_cast<uint64_t>(std::max<int64_t>(0, now - at));
+            micros += std::min(since, bufferMicros);
+        }
+        // A stalled device: the clock moves the position until the device catches up.
+        if (origin >= 0 && now - origin > static_cast<int64_t>(micros) + stallMicros) {
+            micros = static_cast<uint64_t>(now - origin - stallMicros);
         }
         if (!finished && SDL_GetAudioDeviceStatus(output->device) == SDL_AUDIO_STOPPED) {
             loseDevice(output,
