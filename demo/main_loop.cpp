@@ -50,6 +50,14 @@ unsigned runDueUpdates(LoopClock& clock, float t) {
     return n;
 }
 
+void pumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Channel* music,
                      LoopClock& clock, SpectrumData& spectrum) {
     const D3DVIEWPORT9 whole = {0, 0, window.settings.width, window.settings.height, 0.0f, 10.0f};
@@ -64,11 +72,6 @@ FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Chan
     report.updates = runDueUpdates(clock, report.t);
     renderDemo(report.t);
     lookUp(device->Present(nullptr, nullptr, nullptr, nullptr));
-
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    pumpMessages();
     return report;
 }

@@ -45,6 +45,10 @@ float advanceClock(velmo::Window& window, FMOD::Channel* music, LoopClock& clock
 // Runs the fixed 50 ms updates the accumulator holds, each at demo time t; returns how many.
 unsigned runDueUpdates(LoopClock& clock, float t);
 
+// Reads every window message waiting (keys and closing reach the window procedure, which may
+// set the quit flag).
+void pumpMessages();
+
 // Runs one frame: viewports and clears, clocks, spectrum row, fixed updates, render, present,
 // message pump. Sets the window's quit flag when the run is over.
 FrameReport runFrame(velmo::Window& window, IDirect3DDevice9* device, FMOD::Channel* music,

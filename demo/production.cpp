@@ -27,18 +27,6 @@ void registerTweakables() {
     }
 }
 
-// Reads the window messages that arrived while a start-up step ran, as the main loop does after
-// each frame, so that Esc, closing the window or a quit signal set the quit flag; whether the
-// flag is still clear.
-bool readMessages(velmo::Window& window) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return !window.quit;
-}
-
 } // namespace
 
 void setDisplayDefaults(velmo::DisplaySettings& settings) {
@@ -74,7 +62,10 @@ bool startProduction(velmo::Engine& engine, Production& production) {
     production.loadStart = std::chrono::steady_clock::now();
     // A quit asked for while loading ends the start-up after the step in progress; the loop is
     // then skipped and the shutdown releases what was made.
-    const auto goOn = [&window] { return readMessages(window); };
+    const auto goOn = [&window] {
+        pumpMessages();
+        return !window.quit;
+    };
     const bool loaded = goOn() && loadDemo(goOn) && goOn();
     production.loadSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - production.loadStart)

@@ -74,6 +74,11 @@ void turnWheel(HWND window, int x, int y, int notches);
 using WaitHandler = std::function<void(HWND window)>;
 void setWaitHandler(WaitHandler handler);
 
+// Called whenever ShowWindow shows a top-level window, with the window and its title, after it
+// is on screen: the moment a user first sees it. An empty handler removes it.
+using ShowHandler = std::function<void(HWND window, const std::string& title)>;
+void setShowHandler(ShowHandler handler);
+
 // Draws a top-level window's controls as the port shows them and reads the picture back:
 // width * height pixels, 0xAARRGGBB, top row first. Empty when the window cannot be drawn.
 std::vector<uint32_t> windowPixels(HWND window, int& width, int& height);

@@ -1,8 +1,6 @@
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 
-#include <SDL.h>
 #include <gtest/gtest.h>
 #include <port_testing.h>
 
@@ -106,58 +104,33 @@ TEST(Run, WithoutDataEndsAfterTheRunLength) {
     port::testing::setClock({});
 }
 
-// The ways a user asks to quit, done to the main window as SDL reports it.
+// The ways a user asks to quit, done to the main window as its input would arrive.
 struct QuitCase {
     const char* name;
-    void (*ask)(Uint32 windowId);
+    void (*ask)(HWND window);
 };
 
-void pushEvent(SDL_Event e) {
-    SDL_PushEvent(&e);
-}
-
 const QuitCase quitCases[] = {
-    {"Escape",
-     [](Uint32 id) {
-         SDL_Event e = {};
-         e.type = SDL_KEYDOWN;
-         e.key.windowID = id;
-         e.key.state = SDL_PRESSED;
-         e.key.keysym.sym = SDLK_ESCAPE;
-         pushEvent(e);
-     }},
-    {"Close",
-     [](Uint32 id) {
-         SDL_Event e = {};
-         e.type = SDL_WINDOWEVENT;
-         e.window.windowID = id;
-         e.window.event = SDL_WINDOWEVENT_CLOSE;
-         pushEvent(e);
-     }},
-    // SDL's own handlers turn the signals into a quit event.
-    {"SIGTERM", [](Uint32) { std::raise(SIGTERM); }},
-    {"SIGINT", [](Uint32) { std::raise(SIGINT); }},
+    {"Escape", [](HWND window) { port::testing::pressKey(window, VK_ESCAPE); }},
+    {"Close", [](HWND window) { port::testing::clickClose(window); }},
+    // The port turns the signals into a quit, as a closed window.
+    {"SIGTERM", [](HWND) { std::raise(SIGTERM); }},
+    {"SIGINT", [](HWND) { std::raise(SIGINT); }},
 };
 
 // Asks for the quit once, as soon as the main window shows, before loading begins.
 struct QuitWhenShown {
-    const QuitCase& quit;
     bool asked = false;
 
-    explicit QuitWhenShown(const QuitCase& c) : quit(c) { SDL_AddEventWatch(watch, this); }
-    ~QuitWhenShown() { SDL_DelEventWatch(watch, this); }
-
-    static int SDLCALL watch(void* self, SDL_Event* e) {
-        auto* q = static_cast<QuitWhenShown*>(self);
-        if (!q->asked && e->type == SDL_WINDOWEVENT && e->window.event == SDL_WINDOWEVENT_SHOWN) {
-            SDL_Window* window = SDL_GetWindowFromID(e->window.windowID);
-            if (window != nullptr && std::strcmp(SDL_GetWindowTitle(window), "velmo 08") == 0) {
-                q->asked = true;
-                q->quit.ask(e->window.windowID);
+    explicit QuitWhenShown(const QuitCase& quit) {
+        port::testing::setShowHandler([this, &quit](HWND window, const std::string& title) {
+            if (!asked && title == "velmo 08") {
+                asked = true;
+                quit.ask(window);
             }
-        }
-        return 1;
+        });
     }
+    ~QuitWhenShown() { port::testing::setShowHandler({}); }
 };
 
 class QuitWhileLoading : public ::testing::TestWithParam<QuitCase> {};

@@ -73,6 +73,11 @@ bool startVideo() {
 
 int videoState = -1; // -1 not tried yet, 0 failed, 1 running
 
+port::testing::ShowHandler& showHandler() {
+    static port::testing::ShowHandler handler;
+    return handler;
+}
+
 } // namespace
 
 bool ensureVideo() {
@@ -303,9 +308,16 @@ BOOL ShowWindow(HWND window, int command) {
                 SDL_MinimizeWindow(record->sdl.get());
                 record->minimised = true;
             }
+            if (showHandler()) {
+                showHandler()(window, record->text);
+            }
         }
     }
     return wasVisible;
+}
+
+void port::testing::setShowHandler(ShowHandler handler) {
+    showHandler() = std::move(handler);
 }
 
 BOOL CloseWindow(HWND window) {
