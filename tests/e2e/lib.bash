@@ -101,8 +101,8 @@ close_window() {
     xwindows close "$1"
 }
 
-# Waits up to $2 seconds for the run whose port trace is $1 to begin after loading (which
-# reads no messages): its second present, the first being the loading picture's.
+# Waits up to $2 seconds for the run whose port trace is $1 to begin after loading: its second
+# present, the first being the loading picture's.
 wait_run() {
     for _ in $(seq $(($2 * 10))); do
         [ "$(grep -c "^present" "$1" 2>/dev/null)" -ge 2 ] && return 0
@@ -134,12 +134,3 @@ screenshot() {
         { [ "$window" = root ] && timeout -k 1 10 xwd -root -silent | convert xwd:- "$file"; }
 }
 
-# Presses and releases key $2 (an X keysym name) on window $1.
-press_key() {
-    xdotool key --window "$1" "$2"
-}
-
-# Asks window $1 to close, as a window manager's close button does.
-close_window() {
-    "$VELMO_CLOSE_WINDOW" "$1"
-}
