@@ -101,6 +101,17 @@ close_window() {
     xwindows close "$1"
 }
 
+# Starts the run from the start-up window of the program just started: waits for the window,
+# presses Return ("start" has the focus) and waits for the main window; sets $dialog and
+# $window. $1, when given, names the case in a failure.
+press_start() {
+    local case=${1:+$1: }
+    dialog=$(wait_window "vek" 20) || fail "${case}no start-up window"
+    sleep 0.5
+    press_key "$dialog" Return
+    window=$(wait_window "velmo 08" 20) || fail "${case}no main window"
+}
+
 # Waits up to $2 seconds for the run whose port trace is $1 to begin after loading: its second
 # present, the first being the loading picture's.
 wait_run() {

@@ -11,10 +11,7 @@ mkdir -p "$out"
 start_program() {
     VELMO_PORT_TRACE="$out/$1.trace" "$exe" >"$out/$1.log" 2>&1 &
     pid=$!
-    dialog=$(wait_window "vek" 20) || fail "$1: no start-up window"
-    sleep 0.5
-    press_key "$dialog" Return
-    window=$(wait_window "velmo 08" 20) || fail "$1: no main window"
+    press_start "$1"
 }
 
 # Waits up to a minute (loading comes first) for run $1's music position to pass $2 ms; sets

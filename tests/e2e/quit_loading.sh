@@ -16,10 +16,7 @@ for way in escape close sigterm sigint; do
     MESA_SHADER_CACHE_DISABLE=true VELMO_PORT_TRACE="$trace" \
         env --default-signal=INT "$exe" >"$out/quit_loading_$way.log" 2>&1 &
     pid=$!
-    dialog=$(wait_window "vek" 20) || fail "$way: no start-up window"
-    sleep 0.5
-    press_key "$dialog" Return
-    window=$(wait_window "velmo 08" 20) || fail "$way: no main window"
+    press_start "$way"
     # The loading picture is the first present; the run's frames follow loading.
     for _ in $(seq 200); do
         grep -q "^present" "$trace" 2>/dev/null && break

@@ -22,10 +22,7 @@ head -c $((192000 / 8 * 3)) "data/$music" >"$run/data/$music" # 3 s at 192 kbit/
 
 (cd "$run" && VELMO_PORT_TRACE="$out/short_music.trace" exec "$exe") >"$out/short_music.log" 2>&1 &
 pid=$!
-dialog=$(wait_window "vek" 20) || fail "no start-up window"
-sleep 0.5
-press_key "$dialog" Return
-window=$(wait_window "velmo 08" 20) || fail "no main window"
+press_start
 for _ in $(seq 900); do
     grep -q "^position" "$out/short_music.trace" 2>/dev/null && break
     sleep 0.1

@@ -21,10 +21,7 @@ rm -f "$sound" "$out/sound_lost.trace"
         exec "$exe"
 ) >"$out/sound_lost.log" 2>&1 &
 pid=$!
-dialog=$(wait_window "vek" 20) || fail "no start-up window"
-sleep 0.5
-press_key "$dialog" Return
-window=$(wait_window "velmo 08" 20) || fail "no main window"
+press_start
 
 size() { stat -c %s "$sound" 2>/dev/null || echo 0; }
 for _ in $(seq 1200); do
