@@ -2,8 +2,6 @@
 // with GetRenderTargetData; and the device's drawing state.
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,12 +34,8 @@ class Draw : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        std::ifstream in("data/TestEffect.fxo", std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>()};
-        ASSERT_EQ(D3DXCreateEffect(device, bytes.data(), UINT(bytes.size()), nullptr, nullptr, 0,
-                                   nullptr, &effect, nullptr),
-                  D3D_OK);
+        effect = createEffect("data/TestEffect.fxo");
+        ASSERT_NE(effect, nullptr);
     }
     void TearDown() override {
         if (effect != nullptr) {

@@ -2,8 +2,6 @@
 // the check builds an indexed draw whose indices reach past the vertices it may read. A refused
 // draw answers D3DERR_INVALIDCALL and leaves the picture and GL's state as they were.
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,12 +24,8 @@ class RefusedDraw : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        std::ifstream in("data/TestEffect.fxo", std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>()};
-        ASSERT_EQ(D3DXCreateEffect(device, bytes.data(), UINT(bytes.size()), nullptr, nullptr, 0,
-                                   nullptr, &effect, nullptr),
-                  D3D_OK);
+        effect = createEffect("data/TestEffect.fxo");
+        ASSERT_NE(effect, nullptr);
         makeTarget(8, 8, kBlack);
         const D3DXVECTOR4 red(1, 0, 0, 1);
         ASSERT_EQ(effect->SetTechnique("Flat"), D3D_OK);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include <port_testing.h>
 
@@ -55,6 +58,17 @@ float EngineTest::floatAt(const std::vector<unsigned char>& pixels, UINT width, 
     float v;
     std::memcpy(&v, &pixels.at((size_t(y) * width + x) * 4), 4);
     return v;
+}
+
+ID3DXEffect* EngineTest::createEffect(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ID3DXEffect* effect = nullptr;
+    if (bytes.empty() || FAILED(D3DXCreateEffect(device, bytes.data(), UINT(bytes.size()), nullptr,
+                                                 nullptr, 0, nullptr, &effect, nullptr))) {
+        return nullptr;
+    }
+    return effect;
 }
 
 IDirect3DTexture9* EngineTest::makeTarget(UINT w, UINT h, DWORD color, bool bind) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include <d3dx9.h>
 #include <gtest/gtest.h>
 
 #include "engine/platform/engine.h"
@@ -23,6 +24,10 @@ protected:
     // One pixel of such a read-back: an A8R8G8B8 colour, or an R32F value.
     static DWORD argbAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y);
     static float floatAt(const std::vector<unsigned char>& pixels, UINT width, UINT x, UINT y);
+
+    // An effect made on the device from a compiled effect file, or null when the file does not
+    // read or the effect does not make; the test releases it.
+    ID3DXEffect* createEffect(const char* path);
 
     // A render-target texture cleared to `color`; bound as render target 0 when `bind`.
     // The fixture releases it (and its surface) at the end of the test.
