@@ -21,7 +21,6 @@ public:
     // Opens path, closing whatever was open before; false, and nothing open, when path does
     // not open or is not a regular file.
     bool open(const std::string& path);
-    bool isOpen() const { return fd >= 0; }
     // The length in bytes when the file was opened; 0 when none is open.
     uint64_t size() const { return length; }
     // Reads up to count bytes on from the current position, through interrupted and partial

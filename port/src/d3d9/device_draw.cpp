@@ -84,8 +84,9 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     return D3D_OK;
 }
 
-bool Device::indicesInRange(INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
-                            UINT startIndex, UINT indices) const {
+bool Device::indicesInRange([[maybe_unused]] INT baseVertexIndex,
+                            [[maybe_unused]] UINT minVertexIndex, [[maybe_unused]] UINT numVertices,
+                            [[maybe_unused]] UINT startIndex, [[maybe_unused]] UINT indices) const {
 #ifdef VELMO_GL_CHECK
     const int64_t streamVertices = streamStride != 0 && streamOffset < streamSource->size()
                                        ? (streamSource->size() - streamOffset) / streamStride
@@ -102,11 +103,6 @@ bool Device::indicesInRange(INT baseVertexIndex, UINT minVertexIndex, UINT numVe
                   std::to_string(streamVertices));
     return false;
 #else
-    static_cast<void>(baseVertexIndex);
-    static_cast<void>(minVertexIndex);
-    static_cast<void>(numVertices);
-    static_cast<void>(startIndex);
-    static_cast<void>(indices);
     return true;
 #endif
 }
