@@ -1,5 +1,7 @@
 #include "demo/production.h"
 
+#include <utility>
+
 #include <windows.h>
 
 #include "demo/house_scene.h"
@@ -27,7 +29,13 @@ void registerTweakables() {
     }
 }
 
+LoadingCheckHook loadingCheckHook;
+
 } // namespace
+
+void setLoadingCheckHook(LoadingCheckHook hook) {
+    loadingCheckHook = std::move(hook);
+}
 
 void setDisplayDefaults(velmo::DisplaySettings& settings) {
     settings.aspectRatio = 4.0f / 3.0f;
@@ -62,7 +70,12 @@ bool startProduction(velmo::Engine& engine, Production& production) {
     production.loadStart = std::chrono::steady_clock::now();
     // A quit asked for while loading ends the start-up after the step in progress; the loop is
     // then skipped and the shutdown releases what was made.
-    const auto goOn = [&window] {
+    unsigned checks = 0;
+    const auto goOn = [&window, &checks] {
+        if (loadingCheckHook) {
+            loadingCheckHook(checks);
+        }
+        ++checks;
         pumpMessages();
         return !window.quit;
     };

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include <d3d9.h>
 #include <fmod.hpp>
@@ -45,6 +46,13 @@ void setDisplayDefaults(velmo::DisplaySettings& settings);
 // closing the window, SIGTERM or SIGINT) stops it after the step in progress, with true and the
 // quit flag set, so the loop is skipped and the shutdown follows.
 bool startProduction(velmo::Engine& engine, Production& production);
+
+// Test aid: called at each check for a quit while loading, before the check reads the window's
+// messages, with the number of checks made before it (0: the check before the first loading
+// step). A test delivers a quit there to have it arrive between two loading steps. The
+// program sets none; an empty hook removes it.
+using LoadingCheckHook = std::function<void(unsigned checksBefore)>;
+void setLoadingCheckHook(LoadingCheckHook hook);
 
 // One frame of the main loop (runFrame) with what the start-up made.
 FrameReport runProductionFrame(velmo::Engine& engine, Production& production);

@@ -32,9 +32,10 @@ SpectrumData SpectrumData::load(const std::string& path, size_t maxRows) {
                          path.c_str(), static_cast<unsigned long long>(length),
                          static_cast<unsigned long long>(rows), maxRows);
         } else if (rows > 0) {
-            data.values.resize(rows * binsPerRow);
-            const size_t read = file.read(data.values.data(), rows * rowBytes);
-            data.values.resize(read / rowBytes * binsPerRow);
+            // A file that gives fewer bytes than its size says (cut short while it is read)
+            // keeps its rows; what did not arrive stays zero, as the file cache keeps it.
+            data.values.assign(rows * binsPerRow, 0.0f);
+            file.read(data.values.data(), rows * rowBytes);
         }
     }
     if (data.values.empty()) {

@@ -22,7 +22,8 @@ public:
 
     // Reads raw little-endian floats. A file that does not open (or is no regular file: a
     // directory, a pipe), or holds less than one whole row, gives a single row of zeros; a
-    // trailing partial row is not used. A file of more than maxRows rows is not read: that is
+    // trailing partial row is not used. A read that ends early keeps the file's rows, with
+    // zeros for what did not arrive. A file of more than maxRows rows is not read: that is
     // said on standard error, and it too gives the row of zeros.
     static SpectrumData load(const std::string& path, size_t maxRows = rowLimit(nullptr));
 

@@ -1,5 +1,7 @@
 #include "engine/resources/effect_cache.h"
 
+#include <cstdio>
+
 #include "engine/platform/log.h"
 #include "engine/resources/device_state.h"
 #include "engine/resources/file_cache.h"
@@ -43,8 +45,9 @@ ID3DXEffect* EffectCache::get(const std::string& name) {
         return nullptr;
     }
     ID3DXEffect* effect = nullptr;
+    ID3DXBuffer* errors = nullptr;
     const HRESULT hr = D3DXCreateEffect(device, bytes, file != nullptr ? file->size : 0, nullptr,
-                                        nullptr, 0, nullptr, &effect, nullptr);
+                                        nullptr, 0, nullptr, &effect, &errors);
     if (FAILED(hr)) {
         lookUp(hr);
         effect = nullptr;
@@ -54,6 +57,16 @@ ID3DXEffect* EffectCache::get(const std::string& name) {
         entry = &entries.back();
     } else {
         entry->effect = effect;
+    }
+    // Why the effect was not made, with the file's name, once for the file: a user who edits
+    // an effect file sees which file and line to fix.
+    if (errors != nullptr) {
+        if (!entry->reported) {
+            entry->reported = true;
+            std::fprintf(stderr, "velmo 08: effect %s: %s\n", name.c_str(),
+                         static_cast<const char*>(errors->GetBufferPointer()));
+        }
+        errors->Release();
     }
     entry->failedBytes = effect == nullptr ? bytes : nullptr;
     entry->failedDevice = effect == nullptr ? device : nullptr;

@@ -14,6 +14,8 @@ struct EffectCacheEntry {
     // What the failed creation had: the file cache's bytes (null: none) and the device.
     const unsigned char* failedBytes = nullptr;
     IDirect3DDevice9* failedDevice = nullptr;
+    // Whether the reason a creation failed has been said; it is said once for the file.
+    bool reported = false;
 };
 
 class EffectCache {
@@ -34,7 +36,8 @@ public:
     // opens neither way shows its box), then the effect is created from its bytes. Null when
     // that fails; a failed name is tried again on the next call, but only made again when the
     // file's bytes or the device are other than what the failure had (the same would fail the
-    // same way, at the cost of a parse and a message on every draw).
+    // same way, at the cost of a parse and a message on every draw). The first failure's reason
+    // goes to standard error with the file's name.
     ID3DXEffect* get(const std::string& name);
     void releaseAll();
 

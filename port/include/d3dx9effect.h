@@ -15,11 +15,15 @@ struct D3DXMACRO {
     LPCSTR Definition;
 };
 
-// Accepted for the signature only: the port supports no include handler, effect pool or
-// error buffer (errors go to standard error).
+// Accepted for the signature only: the port supports no include handler or effect pool.
 struct ID3DXInclude;
 struct ID3DXEffectPool;
-struct ID3DXBuffer;
+
+// A block of bytes that D3DX hands out, such as the text of the reason an effect was not made.
+struct ID3DXBuffer : IUnknown {
+    virtual LPVOID GetBufferPointer() = 0;
+    virtual DWORD GetBufferSize() = 0;
+};
 
 // Begin flag: the effect neither saves nor restores the device states its passes change.
 #define D3DXFX_DONOTSAVESTATE (1 << 0)
@@ -57,7 +61,9 @@ struct ID3DXEffect : IUnknown {
 };
 
 // Parses the effect file held in memory and links every pass. Fails with *effect NULL on
-// missing bytes, a syntax error or a GLSL compile or link error; the reason goes to standard
+// missing bytes, a syntax error or a GLSL compile or link error. The reason ("line 81: unknown
+// state 'FrobnicateEnable'") goes into a new buffer at *compilationErrors, as NUL-terminated
+// text, when the caller passes one (NULL when the effect was made); otherwise to standard
 // error.
 HRESULT WINAPI D3DXCreateEffect(IDirect3DDevice9* device, const void* srcData, UINT srcDataLen,
                                 const D3DXMACRO* defines, ID3DXInclude* include, DWORD flags,

@@ -1,5 +1,7 @@
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -81,6 +83,34 @@ TEST(Spectrum, APathThatIsNoRegularFileReadsAsZeros) {
         ASSERT_EQ(data.rowCount(), 1u);
         for (int bin = 0; bin < 64; ++bin) {
             ASSERT_EQ(data.row(0)[bin], 0.0f);
+        }
+    }
+}
+
+// A file that gives fewer bytes than its size says (a kernel attribute file, sized a page of
+// 16 rows, holding a line) keeps its rows, and what did not arrive reads as zeros, as the
+// file cache keeps it.
+TEST(Spectrum, AShortReadKeepsTheRowsAndZerosWhatDidNotArrive) {
+    const std::string path = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) ||
+        std::filesystem::file_size(path, error) != 4096) {
+        GTEST_SKIP() << path << " is not a page-sized attribute file here";
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(line.empty());
+    ASSERT_LT(line.size(), 64 * sizeof(float));
+
+    SpectrumData data = SpectrumData::load(path);
+    ASSERT_EQ(data.rowCount(), 16u);
+    std::string first(64 * sizeof(float), '\0');
+    std::memcpy(first.data(), data.row(0), first.size());
+    EXPECT_EQ(first.substr(0, line.size()), line);
+    EXPECT_EQ(first.substr(line.size()), std::string(first.size() - line.size(), '\0'));
+    for (unsigned position = 50; position < 16 * 50; position += 50) {
+        for (int bin = 0; bin < 64; ++bin) {
+            ASSERT_EQ(data.row(position)[bin], 0.0f) << position << " ms, bin " << bin;
         }
     }
 }

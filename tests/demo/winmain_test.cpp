@@ -1,10 +1,17 @@
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <port_testing.h>
 
+#include "demo/production.h"
 #include "engine/resources/device_state.h"
+#include "engine/resources/file_cache.h"
 #include "support/message_boxes.h"
 #include "support/scratch.h"
 
@@ -118,41 +125,113 @@ const QuitCase quitCases[] = {
     {"SIGINT", [](HWND) { std::raise(SIGINT); }},
 };
 
-// Asks for the quit once, as soon as the main window shows, before loading begins.
-struct QuitWhenShown {
-    bool asked = false;
+// Where a quit arrives while the production loads: at one of the checks between loading
+// steps. Check 0 comes before the first step, checks 1 to 6 before each of the six scene
+// builds, checks 7 to 16 before each of the ten warm-up draws.
+struct QuitPoint {
+    const char* name;
+    unsigned check;
+    bool loadedBefore; // the loading picture and the first step's textures are made by then
+};
 
-    explicit QuitWhenShown(const QuitCase& quit) {
-        port::testing::setShowHandler([this, &quit](HWND window, const std::string& title) {
-            if (!asked && title == "velmo 08") {
+const QuitPoint quitPoints[] = {
+    {"BeforeLoading", 0, false},
+    {"AfterTheFirstStep", 2, true},
+    {"InTheWarmUp", 8, true},
+};
+
+// Test names show the cases by name, not as bytes.
+void PrintTo(const QuitCase& quit, std::ostream* out) { *out << quit.name; }
+void PrintTo(const QuitPoint& point, std::ostream* out) { *out << point.name; }
+
+// The names of the files the run has read so far; the file cache keeps them to the end.
+std::vector<std::string> filesRead() {
+    std::vector<std::string> names;
+    for (const velmo::FileCacheEntry& entry : velmo::FileCache::instance()->entries) {
+        names.push_back(entry.name);
+    }
+    return names;
+}
+
+// Asks for the quit once, at the given check between loading steps, and notes what loading had
+// made by then and how many checks came after it.
+struct QuitAtCheck {
+    HWND window = nullptr;
+    bool asked = false;
+    IDirect3DDevice9* device = nullptr;
+    size_t textures = 0;
+    std::vector<std::string> files;
+    uint64_t draws = 0;
+    unsigned checksAfter = 0;
+
+    QuitAtCheck(const QuitCase& quit, unsigned at) {
+        // A mode of a real display: the headless display's first mode has no size, and
+        // loading draws at the size the start-up window takes from the list.
+        port::testing::setAdapterModes(
+            std::vector<D3DDISPLAYMODE>{{640, 480, 60, D3DFMT_X8R8G8B8}});
+        port::testing::setShowHandler([this](HWND shown, const std::string& title) {
+            if (title == "velmo 08") {
+                window = shown;
+            }
+        });
+        setLoadingCheckHook([this, &quit, at](unsigned check) {
+            if (asked) {
+                ++checksAfter;
+            } else if (check == at) {
                 asked = true;
+                velmo::DeviceState* state = velmo::Device::instance()->state;
+                // Held until the test has read what it drew after the quit.
+                device = state->device;
+                device->AddRef();
+                draws = port::testing::drawStats(device).draws;
+                textures = state->textures.size();
+                files = filesRead();
                 quit.ask(window);
             }
         });
     }
-    ~QuitWhenShown() { port::testing::setShowHandler({}); }
+    ~QuitAtCheck() {
+        setLoadingCheckHook({});
+        port::testing::setShowHandler({});
+        port::testing::setAdapterModes({});
+    }
 };
 
-class QuitWhileLoading : public ::testing::TestWithParam<QuitCase> {};
+class QuitWhileLoading : public ::testing::TestWithParam<std::tuple<QuitCase, QuitPoint>> {};
 
-// A quit asked for while the production loads ends the program with status 0 without its
-// later start-up steps or a frame, through the shutdown that releases the device and what
-// was loaded.
-TEST_P(QuitWhileLoading, EndsWithoutTheRun) {
+// A quit asked for while the production loads ends the program with status 0 after the step
+// in progress, without its later loading steps, start-up steps or a frame, through the
+// shutdown that releases the device and what was loaded.
+TEST_P(QuitWhileLoading, EndsAfterTheStepInProgress) {
+    const auto& [quitCase, point] = GetParam();
     MessageBoxRecorder boxes;
     PressStart user;
-    QuitWhenShown quit(GetParam());
+    QuitAtCheck quit(quitCase, point.check);
     EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
 
-    EXPECT_TRUE(quit.asked) << "the main window never showed";
+    ASSERT_TRUE(quit.asked) << "loading never reached check " << point.check;
+    EXPECT_EQ(quit.checksAfter, 0u) << "loading went on past the quit";
+    EXPECT_EQ(filesRead(), quit.files) << "files were read after the quit";
+    EXPECT_EQ(port::testing::drawStats(quit.device).draws, quit.draws) << "drawn after the quit";
+    EXPECT_EQ(quit.device->Release(), 0u);
+    if (point.loadedBefore) {
+        EXPECT_GT(quit.textures, 0u);
+    }
     velmo::DeviceState* state = velmo::Device::instance()->state;
     EXPECT_EQ(state->device, nullptr);
     EXPECT_TRUE(state->textures.empty());
     EXPECT_TRUE(state->tweakables.empty()) << "start-up went on past loading";
-    EXPECT_TRUE(boxes.boxes().empty());
+    for (const auto& box : boxes.boxes()) {
+        ADD_FAILURE() << "box: " << box.text;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, QuitWhileLoading, ::testing::ValuesIn(quitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, QuitWhileLoading,
+                         ::testing::Combine(::testing::ValuesIn(quitCases),
+                                            ::testing::ValuesIn(quitPoints)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    std::get<1>(info.param).name;
+                         });
 
 } // namespace

@@ -173,6 +173,17 @@ TEST(EffectFile, StateNamesAndValuesResolveToTheirDirect3DNumbers) {
                   {"a", 1, 2}, {"a", 3, 4}, {"a", 10, 8}, {"b", 1, 1}, {"b", 6, 3}, {"b", 5, 1}}));
 }
 
+// A state the device cannot follow is accepted at the value the device always has (scissoring
+// off, Direct3D's default): the pass sets nothing for it.
+TEST(EffectFile, AStateTheDeviceCannotFollowIsAcceptedAtItsDefault) {
+    for (const char* setting : {"ScissorTestEnable = false;", "scissortestenable = FALSE;"}) {
+        SCOPED_TRACE(setting);
+        const EffectParse result = parse(onePass(std::string("ZEnable = true; ") + setting));
+        ASSERT_TRUE(result.ok()) << result.error;
+        EXPECT_EQ(renderStates(result.effect.techniques[0].passes[0]), (States{{7, 1}}));
+    }
+}
+
 TEST(EffectFile, BrokenFilesFailWithAMessageNamingTheLine) {
     struct Case {
         const char* what;
@@ -188,15 +199,24 @@ TEST(EffectFile, BrokenFilesFailWithAMessageNamingTheLine) {
          "line 5: unknown state 'ZWriteEnabel'"},
         {"bad value", onePass("CullMode = Sideways;"), "'Sideways' is not a value of CullMode"},
         {"state the device cannot follow", onePass("ScissorTestEnable = true;"),
-         "ScissorTestEnable is not supported: the device has no scissor rectangle"},
+         "ScissorTestEnable = true is not supported: the device has no scissor rectangle"},
+        {"state the device cannot follow, any case", onePass("scissortestenable = TRUE;"),
+         "ScissorTestEnable = true is not supported"},
+        {"bad value of a state the device cannot follow", onePass("ScissorTestEnable = 1;"),
+         "'1' is not a value of ScissorTestEnable"},
         {"number for a named state", onePass("SrcBlend = 5;"), "'5' is not a value of SrcBlend"},
         {"name for a number", onePass("AlphaRef = Zero;"), "'Zero' is not a value of AlphaRef"},
         {"number too large", onePass("StencilRef = 4294967296;"), "is not a value of StencilRef"},
         {"bad hex digits", onePass("StencilRef = 0xfg;"), "'0xfg' is not a value of StencilRef"},
         {"unknown sampler state", onePass("sampler s { Filter = Linear; }"),
          "unknown state 'Filter'"},
-        {"render state as sampler state", onePass("sampler s { CullMode = None; }"),
-         "unknown state 'CullMode'"},
+        {"render state in a sampler block", onePass("sampler s {\n CullMode = None; }"),
+         "line 5: 'CullMode' is a render state: it belongs in the pass, not in sampler 's'"},
+        {"unsupported render state in a sampler block",
+         onePass("sampler s { ScissorTestEnable = false; }"),
+         "'ScissorTestEnable' is a render state: it belongs in the pass, not in sampler 's'"},
+        {"sampler state in a pass", onePass("\nAddressU = Clamp;"),
+         "line 5: 'AddressU' is a sampler state: it belongs in a sampler block"},
         {"missing fragment stage", kStages + "technique T {\n pass 0 { vertex = v; } }",
          "line 5: pass 0 of technique 'T' lacks a fragment stage"},
         {"missing vertex stage", kStages + "technique T { pass 0 { fragment = f; } }",

@@ -377,4 +377,42 @@ TEST_P(BrokenEffect, FailsWithNoEffectAndSaysWhyOnStandardError) {
     EXPECT_NE(errors.find(file.message), std::string::npos) << errors;
 }
 
+// A caller that asks for the errors gets the reason in the buffer, as text with its
+// terminating NUL, and nothing goes to standard error: the caller says it with what it knows
+// (the file's name).
+TEST_P(BrokenEffect, GivesTheReasonInTheErrorBufferWhenAskedFor) {
+    const BrokenFile& file = GetParam();
+    ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
+    ID3DXBuffer* errors = reinterpret_cast<ID3DXBuffer*>(1);
+    ::testing::internal::CaptureStderr();
+    const HRESULT hr =
+        D3DXCreateEffect(device, file.text.empty() ? nullptr : file.text.data(),
+                         UINT(file.text.size()), nullptr, nullptr, 0, nullptr, &effect, &errors);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(effect, nullptr);
+    ASSERT_NE(errors, nullptr);
+    ASSERT_NE(errors, reinterpret_cast<ID3DXBuffer*>(1));
+    const char* text = static_cast<const char*>(errors->GetBufferPointer());
+    ASSERT_NE(text, nullptr);
+    ASSERT_GE(errors->GetBufferSize(), 1u);
+    EXPECT_EQ(text[errors->GetBufferSize() - 1], '\0');
+    EXPECT_EQ(std::strlen(text) + 1, errors->GetBufferSize());
+    EXPECT_NE(std::string(text).find(file.message), std::string::npos) << text;
+    EXPECT_EQ(errors->Release(), 0u);
+}
+
+// An effect that builds leaves the error buffer empty.
+TEST_F(Effect, AnEffectThatBuildsGivesNoErrorBuffer) {
+    const std::string bytes = fileText("data/TestEffect.fxo");
+    ID3DXEffect* other = nullptr;
+    ID3DXBuffer* errors = reinterpret_cast<ID3DXBuffer*>(1);
+    ASSERT_EQ(D3DXCreateEffect(device, bytes.data(), UINT(bytes.size()), nullptr, nullptr, 0,
+                               nullptr, &other, &errors),
+              D3D_OK);
+    EXPECT_EQ(errors, nullptr);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->Release(), 0u);
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // The effect cache: one effect per file name, read through the file cache on first use, a
 // failed name tried again, and every effect released at the end.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -105,6 +106,39 @@ TEST_F(EffectCacheTest, AFailedEffectIsNotMadeAgainFromWhatFailed) {
     }
     EXPECT_EQ(cache->entries.size(), 3u);
     EXPECT_EQ(boxes.boxes().size(), 2u);
+}
+
+// An effect file that does not make an effect is named, with the reason, in one line on
+// standard error, however often it is asked for; each file has its own line.
+TEST_F(EffectCacheTest, AnEffectThatDoesNotBuildIsNamedOnceWithTheReason) {
+    std::string badState = testEffect;
+    const size_t pass = badState.find("pass 0 {");
+    ASSERT_NE(pass, std::string::npos);
+    badState.insert(pass + 8, " FrobnicateEnable = true;");
+    const int line = 1 + int(std::count(badState.begin(), badState.begin() + pass, '\n'));
+    writeFile("data/SolidObject.fxo", badState.data(), badState.size());
+    const std::string badGlsl = "vertex v { void main() { gl_Position = nonsense; } }\n"
+                                "fragment f { out vec4 c; void main() { c = vec4(1.0); } }\n"
+                                "technique T { pass 0 { vertex = v; fragment = f; } }\n";
+    writeFile("data/Glow.fxo", badGlsl.data(), badGlsl.size());
+
+    velmo::EffectCache* cache = velmo::EffectCache::instance();
+    ::testing::internal::CaptureStderr();
+    for (int draw = 0; draw < 3; ++draw) {
+        EXPECT_EQ(cache->get("SolidObject.fxo"), nullptr);
+        EXPECT_EQ(cache->get("Glow.fxo"), nullptr);
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string solid = "velmo 08: effect SolidObject.fxo: line " + std::to_string(line) +
+                              ": unknown state 'FrobnicateEnable'\n";
+    EXPECT_EQ(said.substr(0, solid.size()), solid) << said;
+    const std::string glow = "velmo 08: effect Glow.fxo: ";
+    EXPECT_EQ(said.substr(solid.size(), glow.size()), glow) << said;
+    EXPECT_NE(said.find("does not compile", solid.size()), std::string::npos) << said;
+    EXPECT_EQ(said.find("velmo 08:", solid.size() + glow.size()), std::string::npos)
+        << "said more than once: " << said;
+    EXPECT_EQ(said.find("D3DXCreateEffect"), std::string::npos) << said;
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(EffectCacheTest, ReleaseAllAndTheDestructorReleaseEachEffectOnce) {

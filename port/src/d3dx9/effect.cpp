@@ -13,6 +13,18 @@ namespace port::d3dx9 {
 
 namespace {
 
+// The reason an effect was not made, as NUL-terminated text for the caller who asked for it.
+class ErrorText final : public d3d9::RefCounted<ID3DXBuffer> {
+public:
+    explicit ErrorText(const std::string& text) : text(text) {}
+
+    LPVOID GetBufferPointer() override { return text.data(); }
+    DWORD GetBufferSize() override { return static_cast<DWORD>(text.size() + 1); }
+
+private:
+    std::string text;
+};
+
 std::string infoLog(GLuint object, bool program) {
     GLint length = 0;
     program ? glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length)
@@ -358,15 +370,26 @@ HRESULT WINAPI D3DXCreateEffect(IDirect3DDevice9* device, const void* srcData, U
         return D3DERR_INVALIDCALL;
     }
     *effect = nullptr;
+    // The reason for a failure goes to the caller who asked for it, who can say which file it
+    // was; without that, to standard error.
+    const auto failure = [compilationErrors](HRESULT hr, const std::string& reason) {
+        if (compilationErrors != nullptr) {
+            *compilationErrors = new d3dx9::ErrorText(reason);
+        } else {
+            std::fprintf(stderr, "D3DXCreateEffect: %s\n", reason.c_str());
+        }
+        return hr;
+    };
     auto* own = dynamic_cast<d3d9::Device*>(device);
-    if (own == nullptr || srcData == nullptr || srcDataLen == 0) {
-        std::fprintf(stderr, "D3DXCreateEffect: no device or no effect bytes\n");
-        return D3DERR_INVALIDCALL;
+    if (own == nullptr) {
+        return failure(D3DERR_INVALIDCALL, "no device");
+    }
+    if (srcData == nullptr || srcDataLen == 0) {
+        return failure(D3DERR_INVALIDCALL, "no effect bytes");
     }
     const d3dx9::EffectParse parsed = d3dx9::parseEffectFile(srcData, srcDataLen);
     if (!parsed.ok()) {
-        std::fprintf(stderr, "D3DXCreateEffect: %s\n", parsed.error.c_str());
-        return D3DXERR_INVALIDDATA;
+        return failure(D3DXERR_INVALIDDATA, parsed.error);
     }
     if (!own->makeCurrent()) {
         return D3DERR_INVALIDCALL;
@@ -374,8 +397,7 @@ HRESULT WINAPI D3DXCreateEffect(IDirect3DDevice9* device, const void* srcData, U
     std::string error;
     d3dx9::Effect* created = d3dx9::Effect::create(own, parsed.effect, error);
     if (created == nullptr) {
-        std::fprintf(stderr, "D3DXCreateEffect: %s\n", error.c_str());
-        return E_FAIL;
+        return failure(E_FAIL, error);
     }
     *effect = created;
     return D3D_OK;

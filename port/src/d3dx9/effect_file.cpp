@@ -121,14 +121,18 @@ constexpr StateInfo kRenderStates[] = {
     {"BlendOpAlpha", D3DRS_BLENDOPALPHA, kBlendOps},
 };
 
-// States of the format that the device cannot follow, each with the reason. A pass that sets one
-// fails to parse, rather than drawing otherwise than the file says.
+// States of the format that the device cannot follow, each with the one value the device always
+// has and the reason. A pass may set that value (nothing then changes); any other fails to
+// parse, rather than drawing otherwise than the file says.
 struct UnsupportedState {
-    const char* name;
+    StateInfo info;
+    DWORD only;
     const char* reason;
 };
 constexpr UnsupportedState kUnsupportedStates[] = {
-    {"ScissorTestEnable", "the device has no scissor rectangle"},
+    {{"ScissorTestEnable", D3DRS_SCISSORTESTENABLE, kBools},
+     FALSE,
+     "the device has no scissor rectangle"},
 };
 
 constexpr StateInfo kSamplerStates[] = {
@@ -152,6 +156,19 @@ const StateInfo* findState(std::span<const StateInfo> table, std::string_view na
         }
     }
     return nullptr;
+}
+
+const UnsupportedState* findUnsupported(std::string_view name) {
+    for (const UnsupportedState& unsupported : kUnsupportedStates) {
+        if (sameName(unsupported.info.name, name)) {
+            return &unsupported;
+        }
+    }
+    return nullptr;
+}
+
+bool isRenderState(std::string_view name) {
+    return findState(kRenderStates, name) != nullptr || findUnsupported(name) != nullptr;
 }
 
 bool isWordStart(char c) {
@@ -187,6 +204,7 @@ private:
     bool pass(EffectTechnique& technique, const Token& keyword);
     bool stageReference(std::size_t& index, StageKind kind, int line);
     bool setting(std::span<const StateInfo> table, const Token& name, DWORD& state, DWORD& value);
+    bool renderState(EffectPass& pass, const Token& name);
     bool samplerBlock(EffectPass& pass);
 
     std::string_view text_;
@@ -418,6 +436,43 @@ bool Parser::setting(std::span<const StateInfo> table, const Token& name, DWORD&
     return expect(';', "after the value");
 }
 
+// Parses a render state setting of a pass after its name.
+bool Parser::renderState(EffectPass& pass, const Token& name) {
+    DWORD state = 0;
+    DWORD value = 0;
+    if (const UnsupportedState* unsupported = findUnsupported(name.text)) {
+        if (!setting({&unsupported->info, 1}, name, state, value)) {
+            return false;
+        }
+        if (value != unsupported->only) {
+            std::string shown = std::to_string(value);
+            for (const NamedValue& v : unsupported->info.values) {
+                if (v.value == value) {
+                    shown = v.name;
+                }
+            }
+            return fail(name.line, std::string(unsupported->info.name) + " = " + shown +
+                                       " is not supported: " + unsupported->reason);
+        }
+        return true; // the device's own value: the pass changes nothing
+    }
+    if (findState(kRenderStates, name.text) == nullptr &&
+        findState(kSamplerStates, name.text) != nullptr) {
+        return fail(name.line,
+                    describe(name) + " is a sampler state: it belongs in a sampler block");
+    }
+    if (!setting(kRenderStates, name, state, value)) {
+        return false;
+    }
+    for (const RenderStateSetting& s : pass.renderStates) {
+        if (s.state == state) {
+            return fail(name.line, "second setting of " + describe(name));
+        }
+    }
+    pass.renderStates.push_back({static_cast<D3DRENDERSTATETYPE>(state), value});
+    return true;
+}
+
 bool Parser::samplerBlock(EffectPass& pass) {
     Token sampler;
     if (!expectWord(sampler, "a sampler name") || !expect('{', "after the sampler name")) {
@@ -433,6 +488,12 @@ bool Parser::samplerBlock(EffectPass& pass) {
         }
         if (token.kind != Token::Word) {
             return fail(token.line, "expected a sampler state, found " + describe(token));
+        }
+        if (findState(kSamplerStates, token.text) == nullptr && isRenderState(token.text)) {
+            return fail(token.line, describe(token) +
+                                        " is a render state: it belongs in the pass, not in "
+                                        "sampler " +
+                                        describe(sampler));
         }
         DWORD state = 0;
         DWORD value = 0;
@@ -481,24 +542,7 @@ bool Parser::pass(EffectTechnique& technique, const Token& keyword) {
         } else if (token.text == "sampler") {
             parsed = samplerBlock(pass);
         } else {
-            for (const UnsupportedState& unsupported : kUnsupportedStates) {
-                if (sameName(unsupported.name, token.text)) {
-                    return fail(token.line, std::string(unsupported.name) +
-                                                " is not supported: " + unsupported.reason);
-                }
-            }
-            DWORD state = 0;
-            DWORD value = 0;
-            if (!setting(kRenderStates, token, state, value)) {
-                return false;
-            }
-            for (const RenderStateSetting& s : pass.renderStates) {
-                if (s.state == state) {
-                    return fail(token.line, "second setting of " + describe(token));
-                }
-            }
-            pass.renderStates.push_back({static_cast<D3DRENDERSTATETYPE>(state), value});
-            parsed = true;
+            parsed = renderState(pass, token);
         }
         if (!parsed) {
             return false;
