@@ -1,5 +1,6 @@
 #include <csignal>
 #include <filesystem>
+#include <ostream>
 
 #include <gtest/gtest.h>
 #include <port_testing.h>
@@ -21,43 +22,52 @@ struct PressStart {
 struct FailureCase {
     const char* name;
     void (*arrange)();
-    const char* box; // null: no box
+    int status;
+    const char* box;    // the box's text
+    const char* stderr; // the one line said on standard error; null: nothing is said
 };
+
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class StartupFailure : public ::testing::TestWithParam<FailureCase> {};
 
 // Each failure ends the program before the sound, the loading or the spectrum file, with
-// exit code 0 and the message of its case.
+// the exit status and the one box of its case; a device that cannot be made is also said
+// once on standard error, with the port's reason in both.
 TEST_P(StartupFailure, EndsWithoutLoading) {
     const FailureCase c = GetParam();
     c.arrange();
     MessageBoxRecorder boxes;
     PressStart user;
-    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL),
+              c.status);
+    const std::string said = ::testing::internal::GetCapturedStderr();
 
     velmo::DeviceState* state = velmo::Device::instance()->state;
     EXPECT_EQ(state->device, nullptr);
     EXPECT_TRUE(state->textures.empty()); // the loading picture was never made
     EXPECT_TRUE(state->tweakables.empty());
-    if (c.box == nullptr) {
-        EXPECT_TRUE(boxes.boxes().empty());
-    } else {
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, c.box);
-        EXPECT_EQ(boxes.boxes()[0].caption, "error");
-    }
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, c.box);
+    EXPECT_EQ(boxes.boxes()[0].caption, "error");
+    EXPECT_EQ(said, c.stderr != nullptr ? std::string(c.stderr) + "\n" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StartupFailure,
     ::testing::Values(
-        FailureCase{"NoDirect3D", [] { port::testing::setDirect3DCreateFails(true); },
-                    "Direct3DCreate9 failed!"},
-        FailureCase{"NoWindow", [] { port::testing::setWindowCreationFails(true); },
-                    "Creating window failed."},
+        FailureCase{"NoDirect3D", [] { port::testing::setDirect3DCreateFails(true); }, 0,
+                    "Direct3DCreate9 failed!", nullptr},
+        FailureCase{"NoWindow", [] { port::testing::setWindowCreationFails(true); }, 0,
+                    "Creating window failed.", nullptr},
         FailureCase{"NoDevice",
-                    [] { port::testing::setDeviceFailure(port::testing::DeviceFailure::Both); },
-                    nullptr}),
+                    [] { port::testing::setDeviceFailure(port::testing::DeviceFailure::Both); }, 1,
+                    "The graphics device could not be created:\na test made device creation fail",
+                    "velmo 08: the graphics device could not be created: a test made device "
+                    "creation fail"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Without a data folder the program says so once, on standard error and in one box, and ends
@@ -116,6 +126,8 @@ const QuitCase quitCases[] = {
     // The port turns the signals into a quit, as a closed window.
     {"SIGTERM", [](HWND) { std::raise(SIGTERM); }},
     {"SIGINT", [](HWND) { std::raise(SIGINT); }},
+    // The terminal the program was started from closed.
+    {"SIGHUP", [](HWND) { std::raise(SIGHUP); }},
 };
 
 // Asks for the quit once, as soon as the main window shows, before loading begins.
