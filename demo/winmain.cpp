@@ -32,7 +32,7 @@ int deviceFailed() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    if (!dataFolderFound()) {
+    if (!dataFolderFound(programFolder())) {
         return 1;
     }
     auto* engine = new velmo::Engine;

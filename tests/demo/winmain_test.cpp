@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <ostream>
@@ -70,19 +71,38 @@ INSTANTIATE_TEST_SUITE_P(
                     "creation fail"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Without a data folder the program says so once, on standard error and in one box, and ends
-// with a failure status before its windows open, with nothing loaded.
-TEST(Run, WithoutTheDataFolderEndsAtOnceWithOneBox) {
+// What the working folder holds in place of the production's data folder (the test program's
+// own folder has none).
+struct NoDataCase {
+    const char* name;
+    void (*arrange)();
+};
+
+void PrintTo(const NoDataCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class NoDataFolder : public ::testing::TestWithParam<NoDataCase> {};
+
+// Without the production's data folder the program says so once, on standard error and in one
+// box, and ends with a failure status before its windows open, with nothing loaded. A folder
+// named data that holds none of the production's files is not taken for it.
+TEST_P(NoDataFolder, EndsAtOnceWithOneBox) {
     ScratchDir dir;
     std::filesystem::current_path(dir.path());
-    writeFile("data", "a file, not a folder", 20);
+    GetParam().arrange();
+    // A run that went on would take its 217 s on this clock, not the wall's.
+    DWORD now = 5000;
+    port::testing::setClock([&now] { return now += 1000; });
     MessageBoxRecorder boxes;
     PressStart user;
     ::testing::internal::CaptureStderr();
 
     EXPECT_NE(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
 
+    port::testing::setClock({});
     const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find("no data folder"), std::string::npos) << said;
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].caption, "error");
@@ -93,12 +113,26 @@ TEST(Run, WithoutTheDataFolderEndsAtOnceWithOneBox) {
     EXPECT_TRUE(state->tweakables.empty());
 }
 
-// Without music or spectrum (an empty data folder) the program still runs, showing t = 0, and
-// ends when 217 s of wall clock have passed; shutdown releases the device.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NoDataFolder,
+    ::testing::Values(
+        NoDataCase{"AFileNamedData", [] { writeFile("data", "a file, not a folder", 20); }},
+        NoDataCase{"AnEmptyDataFolder", [] { std::filesystem::create_directory("data"); }},
+        NoDataCase{"AnotherProgramsDataFolder",
+                   [] {
+                       std::filesystem::create_directories("data/saves");
+                       writeFile("data/settings.ini", "[a]", 3);
+                   }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without music or spectrum (a data folder that holds only the loading picture's name, and
+// that empty) the program still runs, showing t = 0, and ends when 217 s of wall clock have
+// passed; shutdown releases the device.
 TEST(Run, WithoutDataEndsAfterTheRunLength) {
     ScratchDir dir;
     std::filesystem::current_path(dir.path());
     std::filesystem::create_directory("data");
+    writeFile("data/loading.jpg", "", 0);
     DWORD now = 5000;
     port::testing::setClock([&now] { return now += 1000; });
     MessageBoxRecorder boxes;
