@@ -11,6 +11,7 @@ packages=(
   python3-fonttools fonts-league-spartan fonts-dancingscript
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xdotool x11-apps imagemagick sox openbox
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 )
 
 missing=()

@@ -163,3 +163,7 @@ typedef IDirect3DVertexBuffer9* LPDIRECT3DVERTEXBUFFER9;
 typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT sdkVersion);
+// The port's own addition: why the last IDirect3D9::CreateDevice failed, in words for the user
+// (what the graphics system lacks, such as the OpenGL version needed and the one found); an
+// empty string when it succeeded or was never called. Valid until the next CreateDevice.
+const char* Direct3DDeviceFailure9();

@@ -261,6 +261,10 @@ BOOL GetClientRect(HWND window, LPRECT rect);
 HWND GetDlgItem(HWND dialog, int id);
 HBRUSH GetSysColorBrush(int index);
 HMODULE GetModuleHandleA(LPCSTR moduleName);
+// The path of the program's executable for the program's own module (null); the length
+// copied, or 0. A path longer than the buffer is cut to size - 1 characters and the size is
+// returned.
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
 // USER32: messages.
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

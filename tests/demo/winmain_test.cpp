@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
@@ -28,58 +29,86 @@ struct PressStart {
 struct FailureCase {
     const char* name;
     void (*arrange)();
-    const char* box; // null: no box
+    int status;
+    const char* box;    // the box's text
+    const char* stderr; // the one line said on standard error; null: nothing is said
 };
+
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class StartupFailure : public ::testing::TestWithParam<FailureCase> {};
 
 // Each failure ends the program before the sound, the loading or the spectrum file, with
-// exit code 0 and the message of its case.
+// the exit status and the one box of its case; a device that cannot be made is also said
+// once on standard error, with the port's reason in both.
 TEST_P(StartupFailure, EndsWithoutLoading) {
     const FailureCase c = GetParam();
     c.arrange();
     MessageBoxRecorder boxes;
     PressStart user;
-    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL),
+              c.status);
+    const std::string said = ::testing::internal::GetCapturedStderr();
 
     velmo::DeviceState* state = velmo::Device::instance()->state;
     EXPECT_EQ(state->device, nullptr);
     EXPECT_TRUE(state->textures.empty()); // the loading picture was never made
     EXPECT_TRUE(state->tweakables.empty());
-    if (c.box == nullptr) {
-        EXPECT_TRUE(boxes.boxes().empty());
-    } else {
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, c.box);
-        EXPECT_EQ(boxes.boxes()[0].caption, "error");
-    }
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, c.box);
+    EXPECT_EQ(boxes.boxes()[0].caption, "error");
+    EXPECT_EQ(said, c.stderr != nullptr ? std::string(c.stderr) + "\n" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StartupFailure,
     ::testing::Values(
-        FailureCase{"NoDirect3D", [] { port::testing::setDirect3DCreateFails(true); },
-                    "Direct3DCreate9 failed!"},
-        FailureCase{"NoWindow", [] { port::testing::setWindowCreationFails(true); },
-                    "Creating window failed."},
+        FailureCase{"NoDirect3D", [] { port::testing::setDirect3DCreateFails(true); }, 0,
+                    "Direct3DCreate9 failed!", nullptr},
+        FailureCase{"NoWindow", [] { port::testing::setWindowCreationFails(true); }, 0,
+                    "Creating window failed.", nullptr},
         FailureCase{"NoDevice",
-                    [] { port::testing::setDeviceFailure(port::testing::DeviceFailure::Both); },
-                    nullptr}),
+                    [] { port::testing::setDeviceFailure(port::testing::DeviceFailure::Both); }, 1,
+                    "The graphics device could not be created:\na test made device creation fail",
+                    "velmo 08: the graphics device could not be created: a test made device "
+                    "creation fail"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Without a data folder the program says so once, on standard error and in one box, and ends
-// with a failure status before its windows open, with nothing loaded.
-TEST(Run, WithoutTheDataFolderEndsAtOnceWithOneBox) {
+// What the working folder holds in place of the production's data folder (the test program's
+// own folder has none).
+struct NoDataCase {
+    const char* name;
+    void (*arrange)();
+};
+
+void PrintTo(const NoDataCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class NoDataFolder : public ::testing::TestWithParam<NoDataCase> {};
+
+// Without the production's data folder the program says so once, on standard error and in one
+// box, and ends with a failure status before its windows open, with nothing loaded. A folder
+// named data that holds none of the production's files is not taken for it.
+TEST_P(NoDataFolder, EndsAtOnceWithOneBox) {
     ScratchDir dir;
     std::filesystem::current_path(dir.path());
-    writeFile("data", "a file, not a folder", 20);
+    GetParam().arrange();
+    // A run that went on would take its 217 s on this clock, not the wall's.
+    DWORD now = 5000;
+    port::testing::setClock([&now] { return now += 1000; });
     MessageBoxRecorder boxes;
     PressStart user;
     ::testing::internal::CaptureStderr();
 
     EXPECT_NE(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
 
+    port::testing::setClock({});
     const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find("no data folder"), std::string::npos) << said;
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].caption, "error");
@@ -90,12 +119,26 @@ TEST(Run, WithoutTheDataFolderEndsAtOnceWithOneBox) {
     EXPECT_TRUE(state->tweakables.empty());
 }
 
-// Without music or spectrum (an empty data folder) the program still runs, showing t = 0, and
-// ends when 217 s of wall clock have passed; shutdown releases the device.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NoDataFolder,
+    ::testing::Values(
+        NoDataCase{"AFileNamedData", [] { writeFile("data", "a file, not a folder", 20); }},
+        NoDataCase{"AnEmptyDataFolder", [] { std::filesystem::create_directory("data"); }},
+        NoDataCase{"AnotherProgramsDataFolder",
+                   [] {
+                       std::filesystem::create_directories("data/saves");
+                       writeFile("data/settings.ini", "[a]", 3);
+                   }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without music or spectrum (a data folder that holds only the loading picture's name, and
+// that empty) the program still runs, showing t = 0, and ends when 217 s of wall clock have
+// passed; shutdown releases the device.
 TEST(Run, WithoutDataEndsAfterTheRunLength) {
     ScratchDir dir;
     std::filesystem::current_path(dir.path());
     std::filesystem::create_directory("data");
+    writeFile("data/loading.jpg", "", 0);
     DWORD now = 5000;
     port::testing::setClock([&now] { return now += 1000; });
     MessageBoxRecorder boxes;
@@ -123,6 +166,8 @@ const QuitCase quitCases[] = {
     // The port turns the signals into a quit, as a closed window.
     {"SIGTERM", [](HWND) { std::raise(SIGTERM); }},
     {"SIGINT", [](HWND) { std::raise(SIGINT); }},
+    // The terminal the program was started from closed.
+    {"SIGHUP", [](HWND) { std::raise(SIGHUP); }},
 };
 
 // Where a quit arrives while the production loads: at one of the checks between loading

@@ -1,3 +1,6 @@
+#include <cstdlib>
+#include <string>
+
 #include <gtest/gtest.h>
 #include <port_testing.h>
 
@@ -123,6 +126,28 @@ TEST(MainWindowCreation, FullScreenModeTheDisplayLacksFallsBackToWindowed) {
     EXPECT_FALSE(port::testing::isFullscreen(engine.window->window));
     IDirect3DDevice9* device = velmo::Device::instance()->state->device;
     EXPECT_TRUE(port::testing::devicePresentParameters(device).Windowed);
+    velmo::Device::instance()->state->releaseAll();
+}
+
+// A system whose OpenGL is older than the port needs (Mesa told to offer 3.0, as an old GPU or
+// a virtual machine does): no device, and the port says which version it needs and which it
+// found. A device that is made leaves no reason behind.
+TEST(MainWindowCreation, WithoutOpenGL33TheDeviceFailsNamingBothVersions) {
+    setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1); // read when the GL driver loads
+    velmo::Engine engine;
+    velmo::DisplaySettings s{640, 480, 32, false, "velmo 08", 4.0f / 3.0f};
+    EXPECT_FALSE(engine.init(s));
+    EXPECT_EQ(velmo::Device::instance()->state->device, nullptr);
+    const std::string reason = Direct3DDeviceFailure9();
+    EXPECT_EQ(reason.find("OpenGL 3.3 (core profile) is needed; the system offers OpenGL 3.0 "), 0u)
+        << reason;
+}
+
+TEST(MainWindowCreation, AMadeDeviceLeavesNoFailure) {
+    velmo::Engine engine;
+    velmo::DisplaySettings s{640, 480, 32, false, "velmo 08", 4.0f / 3.0f};
+    ASSERT_TRUE(engine.init(s));
+    EXPECT_STREQ(Direct3DDeviceFailure9(), "");
     velmo::Device::instance()->state->releaseAll();
 }
 

@@ -1,6 +1,7 @@
 #include "d3d9/device.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include <port_testing.h>
@@ -45,11 +46,36 @@ void setDefaultRenderStates(RenderStates& rs, bool depthBuffer) {
     rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
 }
 
+// What the device needs, and what the system offers instead, for a context that could not
+// be had: the version and renderer of the context the system makes when asked for none in
+// particular.
+std::string glVersionFailure(SDL_Window* window) {
+    const std::string needed = "OpenGL 3.3 (core profile) is needed; ";
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (context == nullptr) {
+        return needed + "the system offers no OpenGL (" + SDL_GetError() + ")";
+    }
+    const auto text = [](GLenum name) {
+        const auto* s = reinterpret_cast<const char*>(glGetString(name));
+        return std::string(s != nullptr ? s : "unknown");
+    };
+    const std::string offered =
+        "the system offers OpenGL " + text(GL_VERSION) + " on " + text(GL_RENDERER);
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(context);
+    return needed + offered;
+}
+
 } // namespace
 
-Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp) {
+Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp,
+                       std::string& failure) {
+    failure.clear();
     win32::WindowRecord* record = win32::findWindow(hwnd);
     if (record == nullptr || !record->sdl) {
+        failure = "the device window is not a window on the display";
         return nullptr;
     }
     // The GL driver's blocks freed by one draw serve the next (win32/heap.cpp).
@@ -59,12 +85,13 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GLContext context = SDL_GL_CreateContext(record->sdl.get());
-    if (context == nullptr) {
-        SDL_Log("OpenGL 3.3 core context could not be created: %s", SDL_GetError());
-        return nullptr;
-    }
-    if (epoxy_gl_version() < 33) {
+    if (context != nullptr && epoxy_gl_version() < 33) {
+        SDL_GL_MakeCurrent(record->sdl.get(), nullptr);
         SDL_GL_DeleteContext(context);
+        context = nullptr;
+    }
+    if (context == nullptr) {
+        failure = glVersionFailure(record->sdl.get());
         return nullptr;
     }
     installGlCheck();
@@ -94,6 +121,7 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
         device->autoDepthStencil = Surface::createDepthStencil(device, w, h);
     }
     if (device->backBuffer == nullptr) {
+        failure = "the back buffer could not be made";
         device->Release();
         return nullptr;
     }
@@ -105,6 +133,7 @@ Device* Device::create(HWND hwnd, DWORD behaviorFlags, const D3DPRESENT_PARAMETE
     }
     device->bindRenderTargets(false);
     if (glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        failure = "the back buffer cannot be drawn to";
         device->Release();
         return nullptr;
     }

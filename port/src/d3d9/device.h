@@ -13,6 +13,7 @@
 #include <array>
 #include <set>
 #include <source_location>
+#include <string>
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
@@ -33,8 +34,10 @@ class IndexBuffer;
 
 class Device final : public RefCounted<IDirect3DDevice9> {
 public:
-    // Creates the GL context on the window; null when that is impossible.
-    static Device* create(HWND window, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp);
+    // Creates the GL context on the window; null when that is impossible, with why in
+    // failure, in words for the user (what the graphics system lacks).
+    static Device* create(HWND window, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp,
+                          std::string& failure);
 
     HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;

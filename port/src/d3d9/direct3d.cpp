@@ -1,10 +1,12 @@
 // The Direct3D object: the display modes of adapter 0 and device creation.
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <port_testing.h>
 
 #include "d3d9/device.h"
+#include "d3d9/display_modes.h"
 #include "d3d9/ref_counted.h"
 
 namespace {
@@ -18,6 +20,12 @@ struct Failures {
 Failures& failures() {
     static Failures f;
     return f;
+}
+
+// Why the last CreateDevice failed; empty after one succeeded.
+std::string& deviceFailure() {
+    static std::string text;
+    return text;
 }
 
 // Modes offered when the display reports none of its own.
@@ -56,6 +64,7 @@ public:
         }
         *returned = nullptr;
         if (adapter != 0 || deviceType != D3DDEVTYPE_HAL || pp == nullptr) {
+            deviceFailure() = "the device was asked for with invalid arguments";
             return D3DERR_INVALIDCALL;
         }
         using port::testing::DeviceFailure;
@@ -63,10 +72,11 @@ public:
         if (f == DeviceFailure::Both ||
             (f == DeviceFailure::HardwareVertexProcessing &&
              (behaviorFlags & D3DCREATE_HARDWARE_VERTEXPROCESSING))) {
+            deviceFailure() = "a test made device creation fail";
             return D3DERR_NOTAVAILABLE;
         }
         HWND window = pp->hDeviceWindow != nullptr ? pp->hDeviceWindow : focusWindow;
-        *returned = port::d3d9::Device::create(window, behaviorFlags, *pp);
+        *returned = port::d3d9::Device::create(window, behaviorFlags, *pp, deviceFailure());
         return *returned != nullptr ? D3D_OK : D3DERR_NOTAVAILABLE;
     }
 
@@ -77,18 +87,17 @@ private:
         if (failures().modes) {
             return *failures().modes;
         }
-        std::vector<D3DDISPLAYMODE> result;
+        std::vector<SDL_DisplayMode> display;
         if (port::win32::ensureVideo()) {
             const int count = SDL_GetNumDisplayModes(0);
             for (int i = 0; i < count; ++i) {
                 SDL_DisplayMode m;
                 if (SDL_GetDisplayMode(0, i, &m) == 0) {
-                    result.push_back({static_cast<UINT>(m.w), static_cast<UINT>(m.h),
-                                      static_cast<UINT>(m.refresh_rate), D3DFMT_X8R8G8B8});
+                    display.push_back(m);
                 }
             }
         }
-        return result.empty() ? commonModes : result;
+        return display.empty() ? commonModes : port::d3d9::adapterModes(display);
     }
 };
 
@@ -98,6 +107,10 @@ void port::testing::setDirect3DCreateFails(bool fails) { failures().direct3DCrea
 void port::testing::setDeviceFailure(DeviceFailure failure) { failures().device = failure; }
 void port::testing::setAdapterModes(std::optional<std::vector<D3DDISPLAYMODE>> modes) {
     failures().modes = std::move(modes);
+}
+
+const char* Direct3DDeviceFailure9() {
+    return deviceFailure().c_str();
 }
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT sdkVersion) {

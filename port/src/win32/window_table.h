@@ -48,6 +48,9 @@ bool videoFailed();
 void endWhenDisplayGoes();
 // Whether a window was found destroyed from outside since the last call.
 bool takeWindowGone();
+// Ends the run on SIGHUP (the terminal closed) as on SIGTERM: a quit, unless the hang-up is
+// already ignored or handled.
+void endOnHangUp();
 
 // The live record behind a handle, or null for a destroyed or unknown handle.
 WindowRecord* findWindow(HWND window);

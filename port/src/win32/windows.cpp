@@ -90,6 +90,7 @@ bool ensureVideo() {
             SDL_Log("velmo 08 cannot open a window: %s", SDL_GetError());
         } else {
             SDL_GL_LoadLibrary(nullptr); // held for the whole process
+            endOnHangUp();
             if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
                 endWhenDisplayGoes();
             }
