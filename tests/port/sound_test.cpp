@@ -137,14 +137,18 @@ void expectOnTheClock(const std::vector<Reading>& readings, unsigned lengthMs, i
     EXPECT_NE(readings.back().result, FMOD_OK) << "the stream never ended";
 }
 
-// SDL's disk driver writes what the device is given to a file, waiting between buffers as
-// long as one plays; the wait is whole milliseconds, rounded up here, so the device never runs
-// ahead of the wall clock.
-void recordToFile(const std::string& path, int rate, unsigned delayMs = 0) {
+// SDL's disk driver writes what the device is given to a file, waiting delayMs after each
+// buffer; without a wait it takes the stream as fast as it decodes.
+void recordToFile(const std::string& path, unsigned delayMs) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-    const unsigned pace = static_cast<unsigned>(std::ceil(bufferMs(rate)));
-    setenv("SDL_DISKAUDIODELAY", std::to_string(delayMs > 0 ? delayMs : pace).c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", std::to_string(delayMs).c_str(), 1);
+}
+
+// The wait after each buffer with which the disk driver plays at the pace of the sound: whole
+// milliseconds, rounded up, so that the device never runs ahead of the wall clock.
+unsigned playingPace(int rate) {
+    return static_cast<unsigned>(std::ceil(bufferMs(rate)));
 }
 
 // With the port's clock standing still, the position moves once the device plays, from where
@@ -163,17 +167,20 @@ void expectFollowsTheDevice(const Playing& p, const Reading& opened) {
     }
 }
 
-// Seconds of sound in a raw 16-bit stereo file at the given rate up to its last sample that is
-// not silent.
-double soundUpToLastNonSilentSample(const std::string& path, int rate) {
+// Seconds of sound in a raw 16-bit stereo file at the given rate, from its first sample that is
+// not silent to its last: SDL writes silence while a device is paused, before the stream starts.
+double recordedSoundSeconds(const std::string& path, int rate) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
     const auto* samples = reinterpret_cast<const int16_t*>(bytes.data());
-    size_t n = bytes.size() / sizeof(int16_t);
-    while (n > 0 && samples[n - 1] == 0) {
-        --n;
+    size_t first = 0, end = bytes.size() / sizeof(int16_t);
+    while (end > 0 && samples[end - 1] == 0) {
+        --end;
     }
-    return static_cast<double>(n) / (2 * rate);
+    while (first < end && samples[first] == 0) {
+        ++first;
+    }
+    return static_cast<double>(end - first) / (2 * rate);
 }
 
 // The position advances with what is heard, smoothly and never backwards, and the channel
@@ -323,15 +330,16 @@ struct Format {
 class StreamFormat : public ::testing::TestWithParam<Format> {};
 
 // Mono and stereo at the common rates: the device is given the stream's sound on both
-// channels at the stream's rate, so the sound recorded is as long as the file's, and the
-// position follows the wall clock to the stream's end. SDL's disk driver records it at the
-// pace it plays.
+// channels at the stream's rate, so that the sound it is given is as long as the file's, and
+// the position follows the wall clock to the stream's end. SDL's disk driver records the sound
+// once as fast as the stream decodes, and plays it once at the pace of the sound.
 TEST_P(StreamFormat, SoundAndPositionFollowTheWallClock) {
     const Format f = GetParam();
     constexpr double seconds = 1.0;
     ScratchDir dir;
     writeTone(dir.file("tone.mp3"), seconds, f.rate, f.channels);
-    recordToFile(dir.file("out.raw"), f.rate);
+
+    recordToFile(dir.file("out.raw"), 0);
     Playing p = play(dir.file("tone.mp3"));
     ASSERT_EQ(p.created, FMOD_OK);
     ASSERT_EQ(p.played, FMOD_OK);
@@ -340,13 +348,17 @@ TEST_P(StreamFormat, SoundAndPositionFollowTheWallClock) {
     // The encoder's delay and the padding of its last frame lengthen the stream a little.
     EXPECT_GE(length, seconds * 1000);
     EXPECT_LE(length, seconds * 1000 + 150);
+    EXPECT_NE(readUntilTheEnd(p, length).back().result, FMOD_OK) << "the stream never ended";
+    release(p); // closes the device, so the file holds all it was given
+    const double heard = recordedSoundSeconds(dir.file("out.raw"), f.rate);
+    EXPECT_GE(heard, seconds - 0.05);
+    EXPECT_LE(heard, length / 1000.0);
 
-    const std::vector<Reading> readings = readUntilTheEnd(p, length);
-    expectOnTheClock(readings, length, f.rate, 0);
+    recordToFile(dir.file("paced.raw"), playingPace(f.rate));
+    p = play(dir.file("tone.mp3"));
+    ASSERT_EQ(p.played, FMOD_OK);
+    expectOnTheClock(readUntilTheEnd(p, length), length, f.rate, 0);
     release(p);
-    const double heard = soundUpToLastNonSilentSample(dir.file("out.raw"), f.rate);
-    EXPECT_GE(heard, seconds);
-    EXPECT_LE(heard, length / 1000.0 + 0.01);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, StreamFormat,
@@ -386,9 +398,7 @@ TEST_P(DamagedStream, DecodesPastTheDamageToTheEnd) {
         mp3[i] = static_cast<char>(noise());
     }
     writeFile(dir.file("damaged.mp3"), mp3.data(), mp3.size());
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", dir.file("out.raw").c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    recordToFile(dir.file("out.raw"), 0);
 
     Playing p = play(dir.file("damaged.mp3"));
     ASSERT_EQ(p.created, FMOD_OK);
@@ -402,7 +412,7 @@ TEST_P(DamagedStream, DecodesPastTheDamageToTheEnd) {
     EXPECT_NE(p.channel->getPosition(&position, FMOD_TIMEUNIT_MS), FMOD_OK)
         << "the stream never ended";
     release(p); // closes the device, so the file holds all it was given
-    EXPECT_GE(soundUpToLastNonSilentSample(dir.file("out.raw"), 44100), c.heardPast);
+    EXPECT_GE(recordedSoundSeconds(dir.file("out.raw"), 44100), c.heardPast);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DamagedStream,
@@ -419,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DamagedStream,
 TEST(Sound, AStalledDeviceLeavesThePositionOnTheClock) {
     ScratchDir dir;
     writeToneMp3(dir.file("tone.mp3"), 2.0);
-    recordToFile(dir.file("out.raw"), 44100, 500);
+    recordToFile(dir.file("out.raw"), 500);
     Playing p = play(dir.file("tone.mp3"));
     ASSERT_EQ(p.played, FMOD_OK);
     unsigned length = 0;
@@ -458,7 +468,7 @@ TEST(Sound, WithoutAnAudioDeviceThePositionFollowsTheClock) {
 TEST(Sound, ALostAudioDeviceHandsThePositionToTheClockAndIsOpenedAgain) {
     ScratchDir dir;
     writeToneMp3(dir.file("tone.mp3"), 30.0);
-    recordToFile(dir.file("out.raw"), 44100);
+    recordToFile(dir.file("out.raw"), playingPace(44100));
     // A write past the limit fails with EFBIG instead of ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit = {};
@@ -537,7 +547,7 @@ TEST(Sound, AnAudioDeviceMissingAtTheStartIsOpenedOnceItAppears) {
     EXPECT_EQ(read(p).position, 1000u);
 
     // The sound server appears; at the next retry the stream plays on the device.
-    recordToFile(dir.file("out.raw"), 44100);
+    recordToFile(dir.file("out.raw"), playingPace(44100));
     now += 500;
     EXPECT_EQ(read(p).position, 1500u);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.raw"))) << "tried again too soon";
@@ -550,7 +560,7 @@ TEST(Sound, AnAudioDeviceMissingAtTheStartIsOpenedOnceItAppears) {
 
     release(p);
     port::testing::setClock({});
-    EXPECT_GT(soundUpToLastNonSilentSample(dir.file("out.raw"), 44100), 0.0) << "no sound";
+    EXPECT_GT(recordedSoundSeconds(dir.file("out.raw"), 44100), 0.0) << "no sound";
 }
 
 } // namespace

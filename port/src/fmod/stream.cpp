@@ -5,12 +5,10 @@
 //
 // The decoder gives 16-bit stereo at the stream's own rate, a mono stream on both channels; the
 // formats are fixed before it reads anything, as it settles on the stream's format with its
-// first frame. Opening looks for the first frame, and for damage between the first frames,
-// only as far as the decoder does by default, and takes a stream that gives no sound from its
-// first frames as no sound at all: whatever the file holds (another kind of file under an mp3's
-// name, only a tag), opening reads a bounded part of it before it fails. Once the stream has
-// given sound, damage inside it is skipped however long it is, when its length is counted and
-// when it plays.
+// first frame. Opening looks for the first frame only as far as the decoder does by default:
+// whatever the file holds (another kind of file under an mp3's name, only a tag), opening reads
+// a bounded part of it before it fails. Once the first frame is found, damage inside the stream
+// is skipped however long it is, when its length is counted and when it plays.
 #include "stream.h"
 
 #include <atomic>
@@ -27,9 +25,6 @@ namespace {
 constexpr size_t readBufferBytes = 64 * 1024;
 // How far the decoder looks past damage while the stream opens: libmpg123's own default.
 constexpr long openResyncLimit = 1024;
-// Frames the decoder may try for the stream's first sound: the first may be empty (the
-// encoder's delay, a tag frame) or damaged.
-constexpr int probeFrames = 32;
 
 std::atomic<uint64_t> bytesRead{0};
 
@@ -64,23 +59,6 @@ int openRegularFile(const char* name) {
         return -1;
     }
     return file;
-}
-
-// Whether the decoder, at the start of the stream, gives sound within its first frames.
-bool givesSound(mpg123_handle* decoder) {
-    for (int i = 0; i < probeFrames; ++i) {
-        off_t frame = 0;
-        unsigned char* audio = nullptr;
-        size_t bytes = 0;
-        const int err = mpg123_decode_frame(decoder, &frame, &audio, &bytes);
-        if (err == MPG123_OK && bytes > 0) {
-            return true;
-        }
-        if (err == MPG123_DONE) {
-            return false;
-        }
-    }
-    return false;
 }
 
 } // namespace
@@ -131,7 +109,7 @@ FMOD_RESULT FMOD::Sound::Stream::open(const char* name) {
     }
     int channels = 0, encoding = 0;
     if (mpg123_getformat(decoder, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-        channels != streamChannels || encoding != MPG123_ENC_SIGNED_16 || !givesSound(decoder)) {
+        channels != streamChannels || encoding != MPG123_ENC_SIGNED_16) {
         return FMOD_ERR_FORMAT;
     }
     mpg123_param(decoder, MPG123_RESYNC_LIMIT, -1, 0);

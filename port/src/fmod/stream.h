@@ -19,8 +19,8 @@ struct FMOD::Sound::Stream {
     Stream& operator=(const Stream&) = delete;
     ~Stream();
 
-    // Opens the named file; FMOD_OK once it has given sound. FMOD_ERR_FILE_NOTFOUND when it
-    // does not open or is not a regular file, FMOD_ERR_FORMAT when it decodes to no sound.
+    // Opens the named file and counts its length; FMOD_ERR_FILE_NOTFOUND when it does not open
+    // or is not a regular file, FMOD_ERR_FORMAT when no mp3 frame starts it (no sound).
     FMOD_RESULT open(const char* name);
 };
 
