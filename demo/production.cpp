@@ -53,16 +53,16 @@ bool startProduction(velmo::Engine& engine, Production& production) {
         return false;
     }
 
-    // The sound library; every result is ignored. Music that does not open (missing, or a
-    // directory or a pipe in its place) never reaches it: the user is told as for any data
-    // file that does not open, and the run goes on without music, its demo time at 0.
+    // The sound library. Music that does not open (missing, or a directory or a pipe in its
+    // place) never reaches it; music that gives no sound (not an mp3, only a tag) does not make
+    // a stream. Either way the user is told as for any data file that does not open, and the
+    // run goes on without music, its demo time at 0.
     FMOD_System_Create(&production.system);
     production.system->init(1, FMOD_INIT_NORMAL, nullptr);
     const char* music = "data/corvena (short version) 192kbps.mp3";
-    if (velmo::DataFile().open(music)) {
+    if (!velmo::DataFile().open(music) ||
         production.system->createStream(music, FMOD_2D | FMOD_SOFTWARE, nullptr,
-                                        &production.stream);
-    } else {
+                                        &production.stream) != FMOD_OK) {
         velmo::reportUnopenedFile(music);
     }
 

@@ -21,6 +21,9 @@ void setMessageBoxHandler(MessageBoxHandler handler);
 using Clock = std::function<DWORD()>;
 void setClock(Clock clock);
 
+// Bytes the sound library's decoders have read from their files since the process started.
+uint64_t soundFileBytesRead();
+
 // Makes the next Direct3D calls fail as a broken system would.
 void setDirect3DCreateFails(bool fails);
 enum class DeviceFailure { None, HardwareVertexProcessing, Both };

@@ -10,51 +10,30 @@
 // would otherwise keep calling back at a rate of its own timer, and the position would drift
 // from the wall clock. About once a second the device is opened again (SDL's audio is
 // restarted first, as its sound-server connection may be what was lost); the stream goes on
-// from the position at that moment.
+// from the position at that moment. A device that does not open when the stream starts to play
+// (a sound server that starts later) is tried again in the same way.
 //
 // A device that takes less of the stream than the time since it started playing, by more than
 // a stall (a sound server that leaves a new stream waiting behind what it had buffered, as
 // PulseAudio's null sink does for up to two seconds, or an underrun), has played none of the
 // stream meanwhile: the position goes on by the monotonic clock, a stall behind it, and the
 // stream skips ahead to the clock when the device asks again, so sound and position follow the
-// wall clock from the start.
+// wall clock from the start. The stream ends when its position reaches its length, even while
+// the device is stalled.
 //
-// A stream is opened without blocking and only when it is a regular file, so a named pipe or a
-// directory in its place fails at once. Damage inside the file is skipped: the decoder searches
-// as far as it must for the next frame, and a read error ends the stream only when it repeats
-// with nothing decoded, so the stream ends at the real end of the file.
+// Damage inside the file is skipped: the decoder searches as far as it must for the next frame
+// (stream.cpp), and a read error ends the stream only when it repeats with nothing decoded, so
+// the stream ends at the real end of the file.
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <SDL.h>
-#include <fmod.hpp>
-#include <mpg123.h>
 #include <windows.h>
 
+#include "stream.h"
 #include "trace.h"
-
-struct FMOD::Sound::Stream {
-    mpg123_handle* decoder = nullptr;
-    int file = -1; // read by the decoder, closed here after it
-    long rate = 0;
-    uint64_t lengthFrames = 0;
-
-    ~Stream() {
-        if (decoder != nullptr) {
-            mpg123_close(decoder);
-            mpg123_delete(decoder);
-        }
-        if (file >= 0) {
-            close(file);
-        }
-    }
-};
 
 struct FMOD::System::Output {
     Sound::Stream* stream = nullptr;
@@ -86,8 +65,6 @@ struct FMOD::System::Output {
 };
 
 namespace {
-
-constexpr int outputChannels = 2;
 
 int64_t nowMicros() {
     using namespace std::chrono;
@@ -160,7 +137,7 @@ void SDLCALL fill(void* userdata, Uint8* buffer, int length) {
     const size_t size = static_cast<size_t>(length);
     const size_t done = decode(out, buffer, size);
     std::memset(buffer + done, 0, size - done);
-    const uint64_t frames = done / (sizeof(int16_t) * outputChannels);
+    const uint64_t frames = done / (sizeof(int16_t) * FMOD::streamChannels);
     out->framesInCallback = frames;
     out->callbackMicros = now;
     // The device has played everything once a callback finds nothing more to give.
@@ -173,7 +150,7 @@ SDL_AudioDeviceID openDevice(FMOD::System::Output* out) {
     SDL_AudioSpec want = {};
     want.freq = static_cast<int>(out->stream->rate);
     want.format = AUDIO_S16SYS;
-    want.channels = outputChannels;
+    want.channels = FMOD::streamChannels;
     want.samples = 1024;
     want.callback = fill;
     want.userdata = out;
@@ -223,22 +200,6 @@ bool reopenDevice(FMOD::System::Output* out, unsigned positionMs) {
     return true;
 }
 
-// Opens a file for reading when it is a regular file; -1 otherwise. The open does not wait for
-// a writer, as it would on a named pipe.
-int openRegularFile(const char* name) {
-    const int file = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (file < 0) {
-        return -1;
-    }
-    struct stat st = {};
-    if (fstat(file, &st) != 0 || !S_ISREG(st.st_mode) ||
-        fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK) != 0) {
-        close(file);
-        return -1;
-    }
-    return file;
-}
-
 } // namespace
 
 FMOD_RESULT FMOD_System_Create(FMOD::System** system) {
@@ -273,32 +234,11 @@ FMOD_RESULT System::createStream(const char* name, FMOD_MODE, FMOD_CREATESOUNDEX
         return FMOD_ERR_INITIALIZATION;
     }
     auto* stream = new Sound::Stream;
-    int err = MPG123_OK;
-    stream->decoder = mpg123_new(nullptr, &err);
-    if (stream->decoder == nullptr) {
+    const FMOD_RESULT opened = stream->open(name);
+    if (opened != FMOD_OK) {
         delete stream;
-        return FMOD_ERR_INITIALIZATION;
+        return opened;
     }
-    mpg123_param(stream->decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    // No limit on how far the decoder looks for the next frame past damage.
-    mpg123_param(stream->decoder, MPG123_RESYNC_LIMIT, -1, 0);
-    stream->file = openRegularFile(name);
-    if (stream->file < 0 || mpg123_open_fd(stream->decoder, stream->file) != MPG123_OK) {
-        delete stream;
-        return FMOD_ERR_FILE_NOTFOUND;
-    }
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    if (mpg123_getformat(stream->decoder, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-        mpg123_scan(stream->decoder) != MPG123_OK) {
-        delete stream;
-        return FMOD_ERR_FORMAT;
-    }
-    mpg123_format_none(stream->decoder);
-    mpg123_format(stream->decoder, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    const off_t length = mpg123_length(stream->decoder);
-    stream->rate = rate;
-    stream->lengthFrames = length > 0 ? static_cast<uint64_t>(length) : 0;
     *sound = new Sound(stream);
     return FMOD_OK;
 }
@@ -320,7 +260,11 @@ FMOD_RESULT System::playSound(FMOD_CHANNELINDEX, Sound* sound, bool paused, Chan
         output->device = openDevice(output);
     }
     output->clockStart = timeGetTime();
-    if (output->device != 0 && !paused) {
+    if (output->device == 0) {
+        // No device yet: the position follows the clock, and the device is tried again.
+        output->deviceLost = true;
+        output->nextReopen = output->clockStart + reopenIntervalMs;
+    } else if (!paused) {
         output->originMicros = nowMicros();
         SDL_PauseAudioDevice(output->device, 0);
     }
@@ -379,6 +323,10 @@ FMOD_RESULT Channel::getPosition(unsigned int* position, FMOD_TIMEUNIT unit) {
         // A stalled device: the clock moves the position until the device catches up.
         if (origin >= 0 && now - origin > static_cast<int64_t>(micros) + stallMicros) {
             micros = static_cast<uint64_t>(now - origin - stallMicros);
+        }
+        if (output->stream->lengthFrames > 0 &&
+            micros >= output->stream->lengthFrames * 1000000 / rate) {
+            finished = true;
         }
         if (!finished && SDL_GetAudioDeviceStatus(output->device) == SDL_AUDIO_STOPPED) {
             loseDevice(output,
