@@ -23,6 +23,9 @@ void setClock(Clock clock);
 
 // Bytes the sound library's decoders have read from their files since the process started.
 uint64_t soundFileBytesRead();
+// Milliseconds of sound the sound library's streams have skipped after a stalled device (or an
+// audio thread that got no time) since the process started.
+uint64_t soundSkippedMs();
 
 // Makes the next Direct3D calls fail as a broken system would.
 void setDirect3DCreateFails(bool fails);

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include <SDL.h>
+#include <port_testing.h>
 #include <windows.h>
 
 #include "stream.h"
@@ -106,6 +107,8 @@ size_t decode(FMOD::System::Output* out, Uint8* buffer, size_t length) {
     return done;
 }
 
+std::atomic<uint64_t> skippedMs{0}; // what the streams skipped after stalls
+
 // After a stall, skips the stream ahead to afterStallMicros behind the clock.
 void skipStall(FMOD::System::Output* out, int64_t now) {
     if (out->originMicros < 0) {
@@ -123,6 +126,7 @@ void skipStall(FMOD::System::Output* out, int64_t now) {
         mpg123_seek(out->stream->decoder, static_cast<off_t>(skip), SEEK_CUR) < 0) {
         out->decoderEnded = true;
     }
+    skippedMs += static_cast<uint64_t>(skip * 1000 / rate);
     if (port::tracing()) {
         port::trace("audio stall: the stream skips %lld ms",
                     static_cast<long long>(skip * 1000 / rate));
@@ -201,6 +205,10 @@ bool reopenDevice(FMOD::System::Output* out, unsigned positionMs) {
 }
 
 } // namespace
+
+uint64_t port::testing::soundSkippedMs() {
+    return skippedMs;
+}
 
 FMOD_RESULT FMOD_System_Create(FMOD::System** system) {
     if (system == nullptr) {
