@@ -1,17 +1,32 @@
-# Shared steps of the end-to-end scripts. They run inside Xvfb (see in_xvfb) with the build
-# tree's root as working directory, so the program finds data/ there.
+# Shared steps of the end-to-end scripts. They run on an Xvfb display of their own (see in_xvfb)
+# with the build tree's root as working directory, so the program finds data/ there. Every wait
+# is bounded in seconds of wall time (see wait_for).
 
-# Re-runs the calling script inside a fresh Xvfb display when none is set up yet (set
-# VELMO_E2E_DISPLAY=1 to run on the display in $DISPLAY instead). The server keeps its state
-# (font path, keyboard) while no client is connected, as a desktop's does. With VELMO_E2E_WM
-# set (to e.g. openbox) a window manager runs on that fresh display for the whole script.
+# Runs the rest of the calling script on a fresh Xvfb display when none is set up yet (set
+# VELMO_E2E_DISPLAY=1 to run on the display in $DISPLAY instead); scripts it starts use the same
+# display. The server keeps its state (font path, keyboard) while no client is connected, as a
+# desktop's does. With VELMO_E2E_WM set (to e.g. openbox) a window manager runs on that fresh
+# display for the whole script.
 in_xvfb() {
     if [ -z "${VELMO_E2E_DISPLAY:-}" ]; then
         export VELMO_E2E_DISPLAY=xvfb
-        exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
+        start_xvfb -noreset
+        start_wm
     fi
-    [ "$VELMO_E2E_DISPLAY" = xvfb ] && start_wm
     keys_checked=1
+}
+
+# Starts an Xvfb server with the extra arguments $@, sets $server to it and points $DISPLAY at
+# it. The server picks a free display number itself, so that displays started side by side
+# (by other scripts, or other users) never take the same one. It ends with the script.
+start_xvfb() {
+    local number
+    number=$(mktemp) || fail "no file for Xvfb's display number"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 "$@" 3>"$number" >/dev/null 2>&1 &
+    server=$!
+    wait_for 30 test -s "$number" || fail "Xvfb did not start within 30 s"
+    export DISPLAY=:$(head -n 1 "$number")
+    rm -f "$number"
 }
 
 # Starts the window manager VELMO_E2E_WM names, if any, on $DISPLAY and waits until it runs.
@@ -19,11 +34,26 @@ in_xvfb() {
 start_wm() {
     [ -n "${VELMO_E2E_WM:-}" ] || return 0
     "$VELMO_E2E_WM" >/dev/null 2>&1 &
-    for _ in $(seq 100); do
-        xwindows wm && return 0
+    wait_for 30 xwindows wm || fail "the window manager $VELMO_E2E_WM did not start within 30 s"
+}
+
+# The wall clock in microseconds.
+now_us() {
+    echo "${EPOCHREALTIME/./}"
+}
+
+# Tries command $2... every tenth of a second until it succeeds or $1 seconds (a whole number)
+# of wall time have passed; fails then. The last try begins after the time is up, so a script
+# woken late (a busy machine) still sees a condition that holds by then.
+wait_for() {
+    local deadline=$((${EPOCHREALTIME/./} + $1 * 1000000)) late
+    shift
+    while :; do
+        late=$((${EPOCHREALTIME/./} >= deadline))
+        "$@" && return 0
+        [ "$late" -eq 0 ] || return 1
         sleep 0.1
     done
-    fail "the window manager $VELMO_E2E_WM did not start"
 }
 
 # The test helper for X (tests/e2e/xwindows.c), each request bounded in time.
@@ -33,7 +63,10 @@ xwindows() {
 
 # Whether child process $1 is still running (not ended, nor a zombie waiting to be reaped).
 running() {
-    kill -0 "$1" 2>/dev/null && [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" != Z ]
+    local stat
+    kill -0 "$1" 2>/dev/null && stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) } # the state follows the name, which may hold spaces and parentheses
+    [ "${stat%% *}" != Z ]
 }
 
 # Reports a failure, with what became of the program last started ($pid) and the end of every
@@ -75,18 +108,16 @@ find_windows() {
     xwindows find "$1"
 }
 
+# Whether a window titled $1 shows; sets $found to its id.
+window_shows() {
+    found=$(find_windows "$1" | head -n 1)
+    [ -n "$found" ]
+}
+
 # Waits up to $2 seconds for a window titled $1 and prints its id.
 wait_window() {
-    local name=$1 seconds=$2 id
-    for _ in $(seq $((seconds * 10))); do
-        id=$(find_windows "$name" | head -n 1)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
+    local found
+    wait_for "$2" window_shows "$1" && echo "$found"
 }
 
 # Sends window $1 a press of key $2 (an X keysym name: Escape, Return) and its release, as
@@ -106,34 +137,46 @@ close_window() {
 # $window. $1, when given, names the case in a failure.
 press_start() {
     local case=${1:+$1: }
-    dialog=$(wait_window "vek" 20) || fail "${case}no start-up window"
+    dialog=$(wait_window "vek" 30) || fail "${case}no start-up window within 30 s"
     sleep 0.5
     press_key "$dialog" Return
-    window=$(wait_window "velmo 08" 20) || fail "${case}no main window"
+    window=$(wait_window "velmo 08" 30) || fail "${case}no main window within 30 s"
+}
+
+# Prints the numbers N of the whole lines "$2 N" of port trace $1, one a line. A line of any
+# other shape (cut short, or run into by another) is left out.
+trace_numbers() {
+    sed -nE "s/^$2 ([0-9]+)\$/\1/p" "$1" 2>/dev/null
+}
+
+# How many frames the program whose port trace is $1 has presented.
+presents() {
+    trace_numbers "$1" present | wc -l
+}
+
+# Whether the program whose port trace is $1 has presented at least $2 frames.
+presented() {
+    [ "$(presents "$1")" -ge "$2" ]
 }
 
 # Waits up to $2 seconds for the run whose port trace is $1 to begin after loading: its second
 # present, the first being the loading picture's.
 wait_run() {
-    for _ in $(seq $(($2 * 10))); do
-        [ "$(grep -c "^present" "$1" 2>/dev/null)" -ge 2 ] && return 0
-        sleep 0.1
-    done
-    return 1
+    wait_for "$2" presented "$1" 2
 }
 
-# Waits up to $2 seconds for child process $1 to end and sets $status; fails on time-out.
+# Whether child process $1 has ended; then reaps it and sets $status.
+ended() {
+    running "$1" && return 1
+    wait "$1"
+    status=$?
+}
+
+# Waits up to $2 seconds for child process $1 to end and sets $status; on time-out kills it and
+# fails.
 wait_exit() {
-    local pid=$1 deadline=$((${EPOCHREALTIME/./} + $2 * 1000000))
-    while [ "${EPOCHREALTIME/./}" -lt "$deadline" ]; do
-        if ! running "$pid"; then
-            wait "$pid"
-            status=$?
-            return 0
-        fi
-        sleep 0.05
-    done
-    kill -9 "$pid" 2>/dev/null
+    wait_for "$2" ended "$1" && return 0
+    kill -9 "$1" 2>/dev/null
     return 1
 }
 

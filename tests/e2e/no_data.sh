@@ -17,29 +17,32 @@ rm -rf "$alone"
 mkdir -p "$alone"
 cp "$exe" "$alone/velmo08"
 
+# Whether the program of case $case has ended or shows a box titled "error" (its id then in
+# $box); fails the script when the start-up window opened.
+ended_or_boxed() {
+    running "$pid" || return 0
+    [ -n "$(find_windows vek)" ] && fail "$case: the start-up window opened"
+    box=$(find_windows error | head -n 1)
+    [ -n "$box" ]
+}
+
 # Runs the copy in case $1 with the environment changes $2... (as env takes them), closes the
 # first box titled "error" half a second after it shows, and checks what was said; sets $boxes
 # to the boxes seen and $log to the program's output.
 run_alone() {
-    local case=$1 box
+    local case=$1 box=
     shift
     log="$out/no_data_$case.log"
     (cd "$alone" && exec env "$@" ./velmo08) >"$log" 2>&1 &
     pid=$!
     boxes=0
-    for _ in $(seq 200); do
-        running "$pid" || break
-        [ -n "$(find_windows vek)" ] && fail "$case: the start-up window opened"
-        box=$(find_windows error | head -n 1)
-        if [ -n "$box" ]; then
-            sleep 0.5
-            boxes=$(find_windows error | wc -l)
-            close_window "$box"
-            break
-        fi
-        sleep 0.1
-    done
-    wait_exit "$pid" 5 || fail "$case: the program did not end"
+    wait_for 30 ended_or_boxed
+    if [ -n "$box" ]; then
+        sleep 0.5
+        boxes=$(find_windows error | wc -l)
+        close_window "$box"
+    fi
+    wait_exit "$pid" 10 || fail "$case: the program did not end within 10 s"
     [ "$status" -ne 0 ] || fail "$case: exit status 0 without data"
     [ "$(grep -c "no data folder" "$log")" -eq 1 ] || fail "$case: not said once on standard error"
 }

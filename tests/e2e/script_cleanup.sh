@@ -24,11 +24,8 @@ grep -q "still running" "$out/script.log" || { echo "FAIL: the program's state n
 [ -s "$out/stand_in.pid" ] || { echo "FAIL: the stand-in never started"; exit 1; }
 . "$here/lib.bash"
 stand_in=$(cat "$out/stand_in.pid")
-for _ in $(seq 20); do # a killed stand-in may take a moment to be reaped
-    running "$stand_in" || break
-    sleep 0.1
-done
-if running "$stand_in"; then
+gone() { ! running "$1"; }
+if ! wait_for 10 gone "$stand_in"; then # a killed stand-in may take a moment to be reaped
     kill -9 "$stand_in"
     echo "FAIL: the stand-in program was left running"
     exit 1

@@ -24,24 +24,17 @@ pid=$!
 press_start
 
 size() { stat -c %s "$sound" 2>/dev/null || echo 0; }
-for _ in $(seq 1200); do
-    [ "$(size)" -ge $((2048 * 1024)) ] && break
-    sleep 0.1
-done
-[ "$(size)" -ge $((2048 * 1024)) ] || fail "the sound file never reached its limit"
+at_least() { [ "$(size)" -ge "$1" ]; }
+wait_for 180 at_least $((2048 * 1024)) || fail "the sound file did not reach its limit within 180 s"
 sleep 0.5
 rm -f "$sound"
-for _ in $(seq 50); do
-    [ "$(size)" -gt 0 ] && break
-    sleep 0.1
-done
-[ "$(size)" -gt 0 ] || fail "the audio device was not opened again"
+wait_for 10 at_least 1 || fail "the audio device was not opened again within 10 s"
 sleep 1
 running "$pid" || fail "the program ended"
-grep "^position" "$out/sound_lost.trace" | cut -d' ' -f2 |
+trace_numbers "$out/sound_lost.trace" position |
     awk 'NR > 1 && $1 < last { print "back from " last " to " $1; bad = 1 } { last = $1 }
          END { exit bad }' >&2 || fail "the music position went back"
 press_key "$window" Escape
-wait_exit "$pid" 2 || fail "Esc did not end the program"
+wait_exit "$pid" 10 || fail "Esc did not end the program within 10 s"
 [ "$status" -eq 0 ] || fail "exit status $status"
 echo "sound lost: ok"

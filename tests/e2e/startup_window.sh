@@ -14,7 +14,7 @@ start_program() {
     run=$1
     VELMO_PORT_TRACE="$out/startup_$run.trace" "$exe" >"$out/startup_$run.log" 2>&1 &
     pid=$!
-    dialog=$(wait_window "vek" 20) || fail "$run: no start-up window"
+    dialog=$(wait_window "vek" 30) || fail "$run: no start-up window within 30 s"
     sleep 0.5 # let it draw
 }
 
@@ -25,9 +25,9 @@ click() {
 
 # The run ends within a few seconds, with status 0 and without a main window.
 ends_without_main_window() {
-    wait_exit "$pid" 5 || fail "$run: the program did not end"
+    wait_exit "$pid" 10 || fail "$run: the program did not end within 10 s"
     [ "$status" -eq 0 ] || fail "$run: exit status $status"
-    grep -q "^present" "$out/startup_$run.trace" 2>/dev/null && fail "$run: a frame was presented"
+    presented "$out/startup_$run.trace" 1 && fail "$run: a frame was presented"
     return 0
 }
 
@@ -35,16 +35,18 @@ ends_without_main_window() {
 # says whether it asked for full screen ($mode); Esc ends the run.
 main_window_opens() {
     local main size first
-    main=$(wait_window "velmo 08" 20) || fail "$run: no main window after start"
+    main=$(wait_window "velmo 08" 30) || fail "$run: no main window within 30 s of start"
     [ -n "$(find_windows vek)" ] && fail "$run: the start-up window stayed"
-    first=$(grep -m1 "^listbox line " "$out/startup_$run.trace" | cut -d' ' -f3)
+    first=$(sed -nE '/^listbox line /{s/^listbox line ([0-9]+x[0-9]+)( .*)?$/\1/p;q}' \
+        "$out/startup_$run.trace")
     [ -n "$first" ] || fail "$run: the mode list was empty"
     size=$(timeout -k 1 10 xdotool getwindowgeometry "$main" | sed -n 's/ *Geometry: //p')
     [ "$size" = "$first" ] || fail "$run: main window $size, selected mode $first"
-    mode=$(grep -m1 "^window velmo 08 " "$out/startup_$run.trace" | cut -d' ' -f5)
+    mode=$(sed -nE 's/^window velmo 08 [0-9]+x[0-9]+ (windowed|fullscreen)$/\1/p' \
+        "$out/startup_$run.trace" | head -n 1)
     wait_run "$out/startup_$run.trace" 90 || fail "$run: the run never began"
     press_key "$main" Escape
-    wait_exit "$pid" 5 || fail "$run: Esc did not end the program"
+    wait_exit "$pid" 10 || fail "$run: Esc did not end the program within 10 s"
     [ "$status" -eq 0 ] || fail "$run: exit status $status"
 }
 
