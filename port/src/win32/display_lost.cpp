@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include <SDL_syswm.h>
+
 #include "win32/window_table.h"
 
 namespace port::win32 {
@@ -41,6 +43,17 @@ int displayLost(Display*) {
 void endWhenDisplayGoes() {
     XSetIOErrorHandler(&displayLost);
     previousErrorHandler = XSetErrorHandler(&xError);
+}
+
+bool xWindowExists(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+        return true;
+    }
+    // A round trip: a destroyed window answers with BadWindow, which xError takes.
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) != 0;
 }
 
 bool takeWindowGone() {

@@ -48,6 +48,9 @@ bool videoFailed();
 void endWhenDisplayGoes();
 // Whether a window was found destroyed from outside since the last call.
 bool takeWindowGone();
+// Whether the X window behind an SDL window still exists (true off X11). A window that another
+// client destroyed is gone, and the next event pump closes the windows as after its error.
+bool xWindowExists(SDL_Window* window);
 // Ends the run on SIGHUP (the terminal closed) as on SIGTERM: a quit, unless the hang-up is
 // already ignored or handled.
 void endOnHangUp();

@@ -34,8 +34,11 @@ State& state() {
     return s;
 }
 
+// A window that another client destroyed is left to the process's end: SDL would hide it
+// first, and on such a window SDL can take it for mapped and wait for ever for the server to
+// say it was unmapped.
 void destroySdlWindow(SDL_Window* window) {
-    if (window != nullptr) {
+    if (window != nullptr && xWindowExists(window)) {
         SDL_DestroyWindow(window);
     }
 }
@@ -278,8 +281,9 @@ BOOL DestroyWindow(HWND window) {
     }
     discardMessages(window);
     record->renderer.reset(); // before its SDL window
-    if (record->sdl) {
-        // A device may still hold the SDL window: hide it now; it goes with its last owner.
+    // A device may still hold the SDL window: hide it now; it goes with its last owner. A
+    // window that another client destroyed is not hidden (see destroySdlWindow).
+    if (record->sdl && xWindowExists(record->sdl.get())) {
         SDL_HideWindow(record->sdl.get());
     }
     s.windows.erase(window);
