@@ -2,6 +2,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include <sys/stat.h>
@@ -24,6 +26,21 @@ void makeNotRegular(const std::string& path, NotRegular kind) {
         std::filesystem::create_symlink("/dev/zero", path);
         return;
     }
+}
+
+std::optional<ShortReadFile> findShortReadFile() {
+    const std::string path = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) ||
+        std::filesystem::file_size(path, error) != 4096) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string gives((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (gives.empty() || gives.size() >= 4096) {
+        return std::nullopt;
+    }
+    return ShortReadFile{path, std::move(gives)};
 }
 
 const char* notRegularName(NotRegular kind) {
