@@ -51,7 +51,7 @@ TEST_P(StartupFailure, EndsWithoutLoading) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL),
               c.status);
-    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string said = saidToTheUser(::testing::internal::GetCapturedStderr());
 
     velmo::DeviceState* state = velmo::Device::instance()->state;
     EXPECT_EQ(state->device, nullptr);
@@ -186,8 +186,12 @@ const QuitPoint quitPoints[] = {
 };
 
 // Test names show the cases by name, not as bytes.
-void PrintTo(const QuitCase& quit, std::ostream* out) { *out << quit.name; }
-void PrintTo(const QuitPoint& point, std::ostream* out) { *out << point.name; }
+void PrintTo(const QuitCase& quit, std::ostream* out) {
+    *out << quit.name;
+}
+void PrintTo(const QuitPoint& point, std::ostream* out) {
+    *out << point.name;
+}
 
 // The names of the files the run has read so far; the file cache keeps them to the end.
 std::vector<std::string> filesRead() {

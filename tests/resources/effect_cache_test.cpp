@@ -128,7 +128,7 @@ TEST_F(EffectCacheTest, AnEffectThatDoesNotBuildIsNamedOnceWithTheReason) {
         EXPECT_EQ(cache->get("SolidObject.fxo"), nullptr);
         EXPECT_EQ(cache->get("Glow.fxo"), nullptr);
     }
-    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string said = saidToTheUser(::testing::internal::GetCapturedStderr());
     const std::string solid = "velmo 08: effect SolidObject.fxo: line " + std::to_string(line) +
                               ": unknown state 'FrobnicateEnable'\n";
     EXPECT_EQ(said.substr(0, solid.size()), solid) << said;

@@ -24,3 +24,7 @@ public:
 private:
     std::vector<RecordedBox> boxes_;
 };
+
+// What the program said on standard error for the user, without the lines that the sanitizer
+// and GL-check builds add for each failed Direct3D or D3DX call ("velmo: failed call at ...").
+std::string saidToTheUser(const std::string& captured);
